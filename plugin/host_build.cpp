@@ -1,0 +1,72 @@
+#include "plugin/host_build.h"
+
+#include "injector/patching.h"
+#include "plugin/platform.h"
+
+namespace {
+
+constexpr uint32_t kListedBase = 0x400000;
+
+// The four bytes 55 89 E5 53 (push ebp; mov ebp, esp; push ebx) read as one little-endian value.
+constexpr uint32_t kProbeValue = 0x53E58955;
+
+struct BuildProbe {
+  uint32_t address;
+  HostBuild build;
+};
+
+// Tried in this order; the first match decides.
+constexpr BuildProbe kBuildProbes[] = {
+    {0x667BF0, 100},
+    {0x667C40, 110},
+    {0x666BA0, 120},
+};
+
+}  // namespace
+
+uint8_t* HostVehiclePool = nullptr;
+uint8_t* HostSkyGate = nullptr;
+uint8_t* HostAddPointLight = nullptr;
+uint8_t* HostTimeMs = nullptr;
+uint8_t* HostTimeStep = nullptr;
+
+uint8_t* HostModuleBase() noexcept {
+  static uint8_t* const base = platform::HostExecutableBase();
+  return base;
+}
+
+uint8_t* RebaseHostAddress(uint32_t address) noexcept {
+  const uint32_t base = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(HostModuleBase()));
+  return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(base + address - kListedBase));
+}
+
+HostBuild DetectHostBuild() noexcept {
+  for (const BuildProbe& probe : kBuildProbes) {
+    if (ReadHostDword(probe.address) == kProbeValue) return probe.build;
+  }
+  return 0;
+}
+
+HostBuild CurrentHostBuild() noexcept {
+  static const HostBuild build = DetectHostBuild();
+  return build;
+}
+
+uint8_t* ResolveHostReference(uint32_t build100, uint32_t build110, uint32_t build120) noexcept {
+  uint32_t address = 0;
+  switch (CurrentHostBuild()) {
+    case 100: address = build100; break;
+    case 110: address = build110; break;
+    case 120: address = build120; break;
+    default: break;
+  }
+  return RebaseHostAddress(address);
+}
+
+void ResolveHostReferences() noexcept {
+  HostVehiclePool = ResolveHostReference(0xA0FDE4, 0xA0FDEC, 0xA0EDEC);
+  HostSkyGate = ResolveHostReference(0x4A4390, 0x4A43B0, 0x4A4250);
+  HostAddPointLight = ResolveHostReference(0x567700, 0x567720, 0x5675F0);
+  HostTimeMs = ResolveHostReference(0x974B2C, 0x974B34, 0x973B34);
+  HostTimeStep = ResolveHostReference(0x975424, 0x97542C, 0x97442C);
+}

@@ -1,0 +1,125 @@
+// Linux stand-ins for what the host platform provides, used when the plugin runs inside the
+// emulated host.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "plugin/platform.h"
+
+namespace platform {
+namespace {
+
+constexpr uintptr_t kPageSize = 0x1000;
+
+uint32_t ToHostProtection(bool read, bool write, bool execute) noexcept {
+  if (execute) {
+    if (write) return kPageExecuteReadWrite;
+    return read ? kPageExecuteRead : kPageExecute;
+  }
+  if (write) return kPageReadWrite;
+  return read ? kPageReadOnly : kPageNoAccess;
+}
+
+int ToMprotectFlags(uint32_t protection) noexcept {
+  switch (protection) {
+    case kPageReadOnly: return PROT_READ;
+    case kPageReadWrite: return PROT_READ | PROT_WRITE;
+    case kPageExecute: return PROT_EXEC;
+    case kPageExecuteRead: return PROT_READ | PROT_EXEC;
+    case kPageExecuteReadWrite: return PROT_READ | PROT_WRITE | PROT_EXEC;
+    default: return PROT_NONE;
+  }
+}
+
+// Parses a hexadecimal number at `p`, advancing it.
+uintptr_t ParseHex(const char*& p) noexcept {
+  uintptr_t value = 0;
+  for (;; ++p) {
+    const char c = *p;
+    if (c >= '0' && c <= '9') value = value * 16 + static_cast<uintptr_t>(c - '0');
+    else if (c >= 'a' && c <= 'f') value = value * 16 + static_cast<uintptr_t>(c - 'a' + 10);
+    else break;
+  }
+  return value;
+}
+
+// The protection of the page holding `address`, read from the process's memory map, since
+// mprotect does not report the protection it replaces. False when no mapping holds the address.
+bool QueryProtection(uintptr_t address, uint32_t* protection) noexcept {
+  const int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Lines are read into a fixed buffer; no allocation, so this is safe inside any host call.
+  char buffer[4096];
+  size_t filled = 0;
+  bool found = false;
+  bool eof = false;
+  while (!found) {
+    if (!eof && filled < sizeof(buffer) - 1) {
+      const ssize_t n = read(fd, buffer + filled, sizeof(buffer) - 1 - filled);
+      if (n <= 0) eof = true;
+      else filled += static_cast<size_t>(n);
+    }
+    buffer[filled] = '\0';
+    char* line_end = static_cast<char*>(std::memchr(buffer, '\n', filled));
+    if (line_end == nullptr) {
+      if (eof || filled == sizeof(buffer) - 1) {
+        if (filled == 0) break;
+        line_end = buffer + filled;  // last line without a line end, or an overlong one
+      } else {
+        continue;
+      }
+    }
+    // "start-end rwxp ..."
+    const char* p = buffer;
+    const uintptr_t start = ParseHex(p);
+    if (*p == '-') ++p;
+    const uintptr_t end = ParseHex(p);
+    if (*p == ' ') ++p;
+    if (line_end - p >= 3 && address >= start && address < end) {
+      *protection = ToHostProtection(p[0] == 'r', p[1] == 'w', p[2] == 'x');
+      found = true;
+    }
+    const size_t consumed = static_cast<size_t>(line_end - buffer) + (line_end < buffer + filled ? 1 : 0);
+    std::memmove(buffer, buffer + consumed, filled - consumed);
+    filled -= consumed;
+    if (eof && filled == 0) break;
+  }
+  close(fd);
+  return found;
+}
+
+}  // namespace
+
+bool ChangeProtection(void* address, uint32_t size, uint32_t protection, uint32_t* previous) noexcept {
+  const uintptr_t first = reinterpret_cast<uintptr_t>(address) & ~(kPageSize - 1);
+  const uintptr_t last = reinterpret_cast<uintptr_t>(address) + (size == 0 ? 1 : size);
+  const uintptr_t length = ((last - first) + kPageSize - 1) & ~(kPageSize - 1);
+  uint32_t old = 0;
+  if (!QueryProtection(first, &old)) return false;
+  if (mprotect(reinterpret_cast<void*>(first), length, ToMprotectFlags(protection)) != 0) return false;
+  *previous = old;
+  return true;
+}
+
+uint8_t* HostExecutableBase() noexcept {
+  // The emulated host exports the base of its image in place of the module handle.
+  void* symbol = dlsym(RTLD_DEFAULT, "nightglass_host_image_base");
+  if (symbol == nullptr) return reinterpret_cast<uint8_t*>(0x400000);
+  return *static_cast<uint8_t**>(symbol);
+}
+
+namespace {
+uint32_t rand_state = 1;
+}  // namespace
+
+int HostRand() noexcept {
+  // The host runtime's linear congruential generator: bits 16 to 30 of the new state.
+  rand_state = rand_state * 214013u + 2531011u;
+  return static_cast<int>((rand_state >> 16) & 0x7FFF);
+}
+
+}  // namespace platform

@@ -1,0 +1,61 @@
+// Conversion of settings value text into numbers, flags, colour lists and vector lists, and the
+// loader convention that every guarded feature loader follows.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "settings/reader.h"
+
+// Thrown by ParseInt / ParseFloat. what() is one of "invalid stoi argument",
+// "stoi argument out of range", "invalid stof argument", "stof argument out of range".
+class SettingsConversionError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A decimal integer by the classic strtol rules (base 10, trailing text ignored).
+int32_t ParseInt(const std::string& text);
+// A float by the classic strtof rules (also hex floats, "inf", "nan"; trailing text ignored).
+float ParseFloat(const std::string& text);
+// ParseInt(text) != 0.
+bool ParseFlag(const std::string& text);
+
+// Up to three numbers read one after another with formatted-stream semantics (white space is the
+// only separator). `count` says how many were read; the rest of `values` is 0. Never throws.
+struct IntList3 {
+  int count = 0;
+  std::array<int32_t, 3> values{};
+};
+struct FloatList3 {
+  int count = 0;
+  std::array<float, 3> values{};
+};
+IntList3 ParseColourList(const std::string& text) noexcept;
+FloatList3 ParseVectorList(const std::string& text) noexcept;
+
+// Converts one loader's keys in the order they are asked for, each only when the table holds it.
+// The first conversion error ends the conversions: that key and every later one keep the value
+// they had, the ones converted before keep their new values. Never throws.
+class KeyConverter {
+ public:
+  explicit KeyConverter(const SettingsTable& table) noexcept : table_(table) {}
+
+  void Int(const char* key, int32_t& out) noexcept;
+  void Uint(const char* key, uint32_t& out) noexcept;  // ParseInt, kept as its 32-bit pattern
+  void Float(const char* key, float& out) noexcept;
+  void Flag(const char* key, bool& out) noexcept;
+  // Stores the low 8 bits of each number read; channels without a readable number keep theirs.
+  void Colour(const char* key, std::array<uint8_t, 3>& rgb) noexcept;
+
+  // True once a conversion error has ended the conversions.
+  bool Stopped() const noexcept { return stopped_; }
+
+ private:
+  const std::string* Find(const char* key) const noexcept;
+
+  const SettingsTable& table_;
+  bool stopped_ = false;
+};
