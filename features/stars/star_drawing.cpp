@@ -1,0 +1,3 @@
+#include "features/stars/star_drawing.h"
+
+void DrawStarField(StarFieldState& field) { DrawStarFieldWith<LiveSkyHost>(field); }

@@ -1,0 +1,67 @@
+// The star field's drawing, run on every DrawEvent: the early checks, the one-time generation, the
+// brightness, and one additive sprite per star in front of the camera between the render-state
+// set-up and its restore. Nothing here allocates.
+#pragma once
+
+#include <cstdint>
+
+#include "features/stars/sky_host.h"
+#include "features/stars/star_brightness.h"
+#include "features/stars/star_field.h"
+#include "plugin/host_interface.h"
+
+// One frame of the star field against the host set `Host` (see LiveSkyHost).
+template <typename Host>
+void DrawStarFieldWith(StarFieldState& field) {
+  const StarSettings& s = field.settings;
+  if (Host::TimeMs() < s.StarStartDelay) return;
+  if (!Host::SkyGateOpen()) return;
+  // The camera sits at the origin until the host has placed it.
+  const HostVector placed = Host::CameraPosition();
+  if (placed.x == 0.0f && placed.y == 0.0f && placed.z == 0.0f) return;
+  const uint32_t raster = Host::SpriteRaster();
+  if (raster == 0) return;
+  if (!field.Generated) GenerateStarPositions(field, Host::Rand);
+  if (SceneSuppressesSky(Host::SceneCode())) return;
+  const int32_t field_alpha = FieldAlpha(s, Host::ClockHour(), Host::ClockMinute());
+  if (field_alpha <= 0) return;
+
+  // Additive blending: a star's colour scaled by its alpha is its brightness on the sky.
+  Host::SetRenderState(kRenderDepthWrite, 0);
+  Host::SetRenderState(kRenderDepthTest, s.ZTestEnable ? 1 : 0);
+  Host::SetRenderState(kRenderVertexAlpha, 1);
+  Host::SetRenderState(kRenderSourceBlend, kBlendOne);
+  Host::SetRenderState(kRenderDestBlend, kBlendOne);
+  Host::SetRenderState(kRenderTextureRaster, raster);
+
+  const HostVector camera = Host::CameraPosition();
+  const HostVector forward = Host::CameraForward();
+  for (int32_t i = 0; i < field.StarCount; ++i) {
+    const StarPosition& offset = field.Positions[i];
+    const HostVector world{camera.x + offset.x, camera.y + offset.y, camera.z + offset.z};
+    const float ahead = (world.x - camera.x) * forward.x + (world.y - camera.y) * forward.y +
+                        (world.z - camera.z) * forward.z;
+    // Behind or beside the camera; also a star whose position is not a number.
+    if (!(ahead > 0.0f)) continue;
+    HostVector screen{};
+    float width_scale = 0.0f;
+    float height_scale = 0.0f;
+    if (!Host::Project(world, screen, width_scale, height_scale)) continue;
+    if (screen.z <= 0.0f) continue;
+    const float twinkle = StarTwinkle(i, s.FlickerSpeed, s.FlickerDepth, Host::TimeMs());
+    const int32_t alpha = StarAlpha(twinkle, field_alpha);
+    Host::DrawSprite(screen.x, screen.y, screen.z, s.Size * width_scale, s.Size * height_scale,
+                     ScaleChannel(s.Red, alpha), ScaleChannel(s.Green, alpha),
+                     ScaleChannel(s.Blue, alpha), 255, 1.0f / screen.z, 255);
+  }
+
+  // The host's usual states; the texture stays bound.
+  Host::SetRenderState(kRenderVertexAlpha, 0);
+  Host::SetRenderState(kRenderDepthWrite, 1);
+  Host::SetRenderState(kRenderDepthTest, 1);
+  Host::SetRenderState(kRenderSourceBlend, kBlendSourceAlpha);
+  Host::SetRenderState(kRenderDestBlend, kBlendInverseSourceAlpha);
+}
+
+// One frame of the star field against the running host.
+void DrawStarField(StarFieldState& field);

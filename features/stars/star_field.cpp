@@ -1,0 +1,87 @@
+#include "features/stars/star_field.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "features/stars/star_drawing.h"
+#include "plugin/events.h"
+#include "plugin/host_guard.h"
+#include "plugin/host_interface.h"
+#include "settings/convert.h"
+
+StarFieldState* StarField = nullptr;
+
+namespace {
+
+// The trigonometry runs in double precision and is rounded back to single precision.
+float SinF(float angle) { return static_cast<float>(std::sin(static_cast<double>(angle))); }
+float CosF(float angle) { return static_cast<float>(std::cos(static_cast<double>(angle))); }
+float AcosF(float value) { return static_cast<float>(std::acos(static_cast<double>(value))); }
+
+}  // namespace
+
+int32_t StarCountFor(int32_t num_stars) noexcept { return std::clamp(num_stars, 0, kMaxStarCount); }
+
+void ConvertStarSettings(const SettingsTable& table, StarSettings& settings) noexcept {
+  KeyConverter keys(table);
+  keys.Int("NumStars", settings.NumStars);
+  keys.Float("Size", settings.Size);
+  keys.Float("SkyRadius", settings.SkyRadius);
+  keys.Float("HeightMin", settings.HeightMin);
+  keys.Float("HeightMax", settings.HeightMax);
+  keys.Int("Red", settings.Red);
+  keys.Int("Green", settings.Green);
+  keys.Int("Blue", settings.Blue);
+  keys.Int("MinHour", settings.MinHour);
+  keys.Int("MaxHour", settings.MaxHour);
+  keys.Float("FlickerSpeed", settings.FlickerSpeed);
+  keys.Float("FlickerDepth", settings.FlickerDepth);
+  keys.Flag("ZTestEnable", settings.ZTestEnable);
+  keys.Uint("StarStartDelay", settings.StarStartDelay);
+  keys.Flag("StarFadeInEnable", settings.StarFadeInEnable);
+  keys.Flag("StarFadeOutEnable", settings.StarFadeOutEnable);
+  keys.Float("StarFadeInDuration", settings.StarFadeInDuration);
+  keys.Float("StarFadeOutDuration", settings.StarFadeOutDuration);
+}
+
+void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noexcept {
+  field.settings = settings;
+  field.Positions.reset();
+  field.StarCount = 0;
+  const int32_t count = StarCountFor(settings.NumStars);
+  // Value-initialised: every position starts at (0, 0, 0).
+  field.Positions.reset(new (std::nothrow) StarPosition[count]());
+  if (field.Positions) field.StarCount = count;
+  field.Generated = false;
+}
+
+void LoadStarSettings(StarFieldState& field) noexcept {
+  StarSettings settings;
+  // Only reading the file can still throw here (out of memory); the defaults are committed then.
+  plugin::GuardHostCall([&] { ConvertStarSettings(ReadAllSettings(), settings); });
+  CommitStarSettings(field, settings);
+}
+
+void GenerateStarPositions(StarFieldState& field, int (*next_rand)()) noexcept {
+  const StarSettings& s = field.settings;
+  // Zenith angles, measured from straight up; the limits are clamped to the upper hemisphere.
+  const float top = AcosF(std::min(s.HeightMax, 1.0f));
+  const float bottom = AcosF(std::max(s.HeightMin, 0.0f));
+  for (int32_t i = 0; i < field.StarCount; ++i) {
+    const float azimuth = static_cast<float>(next_rand() % 360) * 0.0174533f;
+    // Spread evenly in angle between the limits, whichever of them is the higher.
+    const float zenith = top + static_cast<float>(next_rand() % 1000) / 1000.0f * (bottom - top);
+    const float distance = static_cast<float>(next_rand() % 400) + s.SkyRadius;
+    const float horizontal = SinF(zenith) * distance;
+    field.Positions[i] = {CosF(azimuth) * horizontal, SinF(azimuth) * horizontal, CosF(zenith) * distance};
+  }
+  field.Generated = true;
+}
+
+CustomStarsPlugin::CustomStarsPlugin() {
+  if (SceneSuppressesSky(HostSceneCode())) return;
+  StarField = new StarFieldState();
+  StartupEvent += [] { LoadStarSettings(*StarField); };
+  DrawEvent += [] { DrawStarField(*StarField); };
+}
