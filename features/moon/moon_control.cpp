@@ -1,0 +1,54 @@
+#include "features/moon/moon_control.h"
+
+#include "injector/hooking.h"
+#include "plugin/events.h"
+#include "plugin/host_build.h"
+#include "plugin/host_guard.h"
+#include "plugin/host_interface.h"
+#include "settings/convert.h"
+
+MoonSettingsState MoonSettings;
+
+namespace {
+
+// The host sprite routine seen as eleven 32-bit slots, so that the 8-bit arguments are pushed as
+// the whole slots the hook received rather than re-extended from their low byte.
+using HostSpriteSlots = void (*)(float x, float y, float z, float width, float height, uint32_t red,
+                                 uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
+                                 uint32_t alpha);
+
+void DrawMoonSprite(const MoonSprite& sprite) {
+  const auto routine = reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(kHostDrawSpriteAddress));
+  routine(sprite.x, sprite.y, sprite.z, sprite.width, sprite.height, sprite.red, sprite.green, sprite.blue,
+          sprite.intensity, sprite.recip_z, sprite.alpha);
+}
+
+}  // namespace
+
+void LoadMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept {
+  KeyConverter convert(table);
+  convert.Colour("Moon_Color", settings.colour);
+  convert.Float("Moon_Size", settings.size);
+  convert.Int("Moon_Type", settings.type);
+  convert.Int("Moon_OnTime", settings.on_time);
+  convert.Int("Moon_OffTime", settings.off_time);
+}
+
+void MoonSpriteHook(float x, float y, float z, float width, float height, uint32_t red, uint32_t green,
+                    uint32_t blue, int32_t intensity, float recip_z, uint32_t alpha) {
+  plugin::GuardHostCall([&] {
+    MoonSprite sprite{x, y, z, width, height, red, green, blue, intensity, recip_z, alpha};
+    ShadeMoonSprite(MoonSettings, HostTimeNow(), sprite);
+    DrawMoonSprite(sprite);
+  });
+}
+
+void StartMoonControl(uint8_t* site) {
+  LoadMoonSettings(ReadSettingsSection("MoonSettings"), MoonSettings);
+  // E8 rel32: CALL MoonSpriteHook in place of the host's CALL of its sprite routine; never undone.
+  PatchCall(site, reinterpret_cast<const void*>(&MoonSpriteHook));
+}
+
+MoonControl::MoonControl() {
+  StartupEvent += [] { StartMoonControl(RebaseHostAddress(kHostMoonSpriteSite)); };
+}

@@ -1,0 +1,37 @@
+// The moon feature: at start-up it reads the section "MoonSettings" and redirects the host's one
+// moon sprite call to MoonSpriteHook, which tints, resizes, blinks or pulses the moon and then
+// draws it with the host's own sprite routine. Nothing is registered for update or draw.
+#pragma once
+
+#include <cstdint>
+
+#include "features/moon/moon_shading.h"
+#include "settings/reader.h"
+
+// Host code site of the CALL that draws the moon sprite, the same in every build.
+inline constexpr uint32_t kHostMoonSpriteSite = 0x53FEF9;
+
+// The moon settings in force; defaults until start-up has read the file.
+extern MoonSettingsState MoonSettings;
+
+// Converts "Moon_Color", "Moon_Size", "Moon_Type", "Moon_OnTime", "Moon_OffTime" in that order,
+// each only when present. The first conversion error ends the conversions: that key and the later
+// ones keep their values. A colour channel without a readable number keeps its value.
+void LoadMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept;
+
+// Stands in for the host sprite routine at the moon site: the same eleven 32-bit stack slots with
+// the C calling convention. The 8-bit arguments are declared as whole slots so that the bits the
+// host left above the low byte reach the host routine unchanged.
+void __attribute__((cdecl)) MoonSpriteHook(float x, float y, float z, float width, float height,
+                                           uint32_t red, uint32_t green, uint32_t blue,
+                                           int32_t intensity, float recip_z, uint32_t alpha);
+
+// Reads the moon settings into MoonSettings and points the CALL at `site` (an actual address) to
+// MoonSpriteHook.
+void StartMoonControl(uint8_t* site);
+
+// The feature: its one instance registers the start-up work.
+class MoonControl {
+ public:
+  MoonControl();
+};

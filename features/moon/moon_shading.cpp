@@ -1,0 +1,58 @@
+#include "features/moon/moon_shading.h"
+
+#include <cmath>
+
+uint8_t MoonBlinkAlpha(int32_t on_time, int32_t off_time, int32_t host_time, uint8_t host_alpha) noexcept {
+  const int64_t period = MoonPeriod(on_time, off_time);
+  if (period <= 0) return host_alpha;
+  // C++ remainder truncates toward zero: a negative time gives a remainder in (-period, 0], which
+  // is below any positive on time and so lit.
+  const int64_t into_cycle = int64_t{host_time} % period;
+  return into_cycle < on_time ? 255 : 0;
+}
+
+float MoonPulseBrightness(int32_t on_time, int32_t off_time, uint32_t host_time) noexcept {
+  int64_t period = MoonPeriod(on_time, off_time);
+  if (period <= 0) period = 1000;
+  // Single precision throughout; only the sine is taken in double and rounded back to float.
+  const float two_pi = 6.283185307179586f;
+  const float seconds = static_cast<float>(period) / 1000.0f;
+  const float angular = two_pi / (seconds * 1000.0f);
+  const float phase = angular * static_cast<float>(host_time);
+  const float sine = static_cast<float>(std::sin(static_cast<double>(phase)));
+  return (sine + 1.0f) * 0.5f;
+}
+
+uint8_t MoonTintChannel(uint8_t tint, uint8_t channel, float brightness) noexcept {
+  // tint / 255 <= 1 and brightness in [0, 1] keep the product within [0, 255], so the truncation
+  // to an integer is always defined.
+  const float scaled = static_cast<float>(tint) / 255.0f * static_cast<float>(channel) * brightness;
+  return static_cast<uint8_t>(static_cast<int32_t>(scaled));
+}
+
+void ShadeMoonSprite(const MoonSettingsState& settings, uint32_t host_time, MoonSprite& sprite) noexcept {
+  float brightness = 1.0f;
+  if (settings.type == kMoonBlink) {
+    const auto host_alpha = static_cast<uint8_t>(sprite.alpha);
+    const auto signed_time = static_cast<int32_t>(host_time);  // same bits, taken as signed
+    sprite.alpha = ReplaceLowByte(
+        sprite.alpha, MoonBlinkAlpha(settings.on_time, settings.off_time, signed_time, host_alpha));
+  } else if (settings.type == kMoonPulse) {
+    brightness = MoonPulseBrightness(settings.on_time, settings.off_time, host_time);
+    sprite.alpha = ReplaceLowByte(sprite.alpha, 255);
+  }
+
+  // A tint of 255 at brightness 1 gives the channel back exactly, so no special case is needed.
+  uint32_t* const channels[3] = {&sprite.red, &sprite.green, &sprite.blue};
+  for (int i = 0; i < 3; ++i) {
+    const auto channel = static_cast<uint8_t>(*channels[i]);
+    *channels[i] = ReplaceLowByte(*channels[i], MoonTintChannel(settings.colour[i], channel, brightness));
+  }
+
+  // Multiplying by 1 would quieten a signalling NaN the host passed, so size 1 leaves the
+  // floats alone rather than multiplying.
+  if (settings.size != 1.0f) {
+    sprite.width *= settings.size;
+    sprite.height *= settings.size;
+  }
+}
