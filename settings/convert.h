@@ -19,12 +19,17 @@ class SettingsConversionError : public std::runtime_error {
 // A decimal integer by the classic strtol rules (base 10, trailing text ignored).
 int32_t ParseInt(const std::string& text);
 // A float by the classic strtof rules (also hex floats, "inf", "nan"; trailing text ignored).
+// A value that rounds to a subnormal float is returned; one that overflows to infinity or, not
+// being zero, underflows to zero is out of range. "inf" and "nan" are returned as such.
 float ParseFloat(const std::string& text);
 // ParseInt(text) != 0.
 bool ParseFlag(const std::string& text);
 
 // Up to three numbers read one after another with formatted-stream semantics (white space is the
 // only separator). `count` says how many were read; the rest of `values` is 0. Never throws.
+// The first read that fails ends the list, as a stream stays failed: a number that does not fit
+// an int32_t, an exponent without digits ("1e"), or a float that overflows (one too small for a
+// float reads as 0). There is no hexadecimal, "inf" or "nan" in this syntax.
 struct IntList3 {
   int count = 0;
   std::array<int32_t, 3> values{};
@@ -54,7 +59,10 @@ class KeyConverter {
   bool Stopped() const noexcept { return stopped_; }
 
  private:
-  const std::string* Find(const char* key) const noexcept;
+  // Runs `store` on the key's text if the table holds it, unless the conversions have ended.
+  template <typename Store>
+  void Convert(const char* key, Store&& store) noexcept;
+  const std::string* Find(const char* key) const;
 
   const SettingsTable& table_;
   bool stopped_ = false;

@@ -3,6 +3,7 @@
 // ever written to the file.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -15,3 +16,10 @@ SettingsTable ReadAllSettings();
 
 // The key = value lines inside every section whose name equals `section` exactly.
 SettingsTable ReadSettingsSection(std::string_view section);
+
+// Opens the first settings file found ("Nightglass.ini", then the copies in "plugins" and
+// "scripts" below the current directory) and calls `visit` with each of its lines in file order,
+// without the line end. The file is read as text: a CR directly before an LF belongs to the line
+// end, and a Ctrl-Z byte (0x1A) ends the file. Returns false, without calling `visit`, when no
+// file opens. For readers with their own use of the line grammar (see line_splitter.h).
+bool ForEachSettingsLine(const std::function<void(std::string_view line)>& visit);

@@ -1,0 +1,260 @@
+#include "settings/convert.h"
+
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <system_error>
+
+// Every conversion here is written out rather than left to the C runtime or to the stream
+// library, so that both toolchains give the same results byte for byte, and so that no
+// conversion depends on (or touches) the process's locale, which the plugin shares with the host.
+
+namespace {
+
+// White space as the C locale's isspace sees it: strtol, strtof and the stream reads skip it.
+bool IsCSpace(char c) noexcept {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+bool IsHexDigit(char c) noexcept {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+size_t SkipCSpace(std::string_view text, size_t pos) noexcept {
+  while (pos < text.size() && IsCSpace(text[pos])) ++pos;
+  return pos;
+}
+
+enum class Outcome { kOk, kInvalid, kOutOfRange };
+
+// Reads an optional sign and decimal digits at `pos` (no white space), as both strtol and the
+// stream's integer read do, and moves `pos` past them. Digits beyond the 32-bit range are still
+// consumed; the result is then kOutOfRange.
+Outcome ReadDecimalInt(std::string_view text, size_t& pos, int32_t& out) noexcept {
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+  const size_t first_digit = pos;
+  int64_t magnitude = 0;
+  for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+    // Saturate just above the limit so that any number of digits cannot overflow.
+    if (magnitude <= limit) magnitude = magnitude * 10 + (text[pos] - '0');
+  }
+  if (pos == first_digit) return Outcome::kInvalid;
+  if (magnitude > limit) return Outcome::kOutOfRange;
+  out = static_cast<int32_t>(negative ? -magnitude : magnitude);
+  return Outcome::kOk;
+}
+
+// For decimal text ("digits[.digits][e[sign]digits]") whose value did not fit a float: true when
+// it was too large (magnitude at least 1), false when it was too small.
+bool DecimalIsAtLeastOne(std::string_view text) noexcept {
+  // Power of ten of the first non-zero digit of the mantissa.
+  int64_t power = 0;
+  bool found = false;
+  bool after_point = false;
+  int64_t integer_digits = 0;
+  int64_t leading_fraction_zeros = 0;
+  size_t pos = 0;
+  for (; pos < text.size() && (IsDigit(text[pos]) || text[pos] == '.'); ++pos) {
+    const char c = text[pos];
+    if (c == '.') {
+      after_point = true;
+    } else if (!after_point) {
+      if (found || c != '0') ++integer_digits;
+      found = found || c != '0';
+    } else if (!found) {
+      if (c == '0') {
+        ++leading_fraction_zeros;
+      } else {
+        found = true;
+      }
+    }
+  }
+  power = integer_digits > 0 ? integer_digits - 1 : -(leading_fraction_zeros + 1);
+  // The exponent, saturated: a mantissa this file can hold cannot outweigh it.
+  int64_t exponent = 0;
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+      if (exponent < (int64_t{1} << 40)) exponent = exponent * 10 + (text[pos] - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  return power + exponent >= 0;
+}
+
+// Reads a float by the strtof rules from `text`: white space, an optional sign, then a decimal
+// number, a hexadecimal one after "0x", or "inf", "infinity", "nan", "nan(...)". A result that
+// rounds to a subnormal is kept; only overflow to infinity and underflow to zero are out of range.
+Outcome ReadStrtofFloat(std::string_view text, float& out) noexcept {
+  size_t pos = SkipCSpace(text, 0);
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  std::string_view rest = text.substr(pos);
+  float value = 0.0f;
+  std::from_chars_result result{};
+  if (rest.size() >= 3 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+      (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() >= 4 && IsHexDigit(rest[3])))) {
+    // "0x" and a hexadecimal significand; without one, the "0" alone is the number.
+    result = std::from_chars(rest.data() + 2, rest.data() + rest.size(), value,
+                             std::chars_format::hex);
+  } else if (!rest.empty() && rest[0] == '-') {
+    // from_chars would take a second sign; strtof does not.
+    return Outcome::kInvalid;
+  } else {
+    result = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+  }
+  if (result.ec == std::errc::invalid_argument) return Outcome::kInvalid;
+  if (result.ec == std::errc::result_out_of_range) return Outcome::kOutOfRange;
+  out = negative ? -value : value;
+  return Outcome::kOk;
+}
+
+// One integer read of a formatted input stream (operator>> into a 32-bit int): skips white
+// space, then a sign and digits. A number outside the range fails the read like a missing one.
+bool StreamReadInt(std::string_view text, size_t& pos, int32_t& out) noexcept {
+  pos = SkipCSpace(text, pos);
+  return ReadDecimalInt(text, pos, out) == Outcome::kOk;
+}
+
+// One float read of a formatted input stream (operator>> into a float): skips white space, then
+// takes a sign, digits with at most one ".", and after at least one digit an "e" or "E" with an
+// optional sign and digits. The read fails unless that text is a whole number (an "e" without
+// digits fails it) or when the value overflows; a value too small for a float reads as zero.
+// There is no hexadecimal, "inf" or "nan" in this syntax.
+bool StreamReadFloat(std::string_view text, size_t& pos, float& out) noexcept {
+  pos = SkipCSpace(text, pos);
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  const size_t start = pos;
+  bool point = false;
+  bool digits = false;
+  for (; pos < text.size(); ++pos) {
+    if (IsDigit(text[pos])) {
+      digits = true;
+    } else if (text[pos] == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digits) return false;
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    ++pos;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
+    const size_t exponent_start = pos;
+    while (pos < text.size() && IsDigit(text[pos])) ++pos;
+    if (pos == exponent_start) return false;
+  }
+  const std::string_view number = text.substr(start, pos - start);
+  float value = 0.0f;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    if (DecimalIsAtLeastOne(number)) return false;
+    value = 0.0f;
+  } else if (result.ec != std::errc{} || result.ptr != number.data() + number.size()) {
+    return false;
+  }
+  out = negative ? -value : value;
+  return true;
+}
+
+}  // namespace
+
+int32_t ParseInt(const std::string& text) {
+  size_t pos = SkipCSpace(text, 0);
+  int32_t value = 0;
+  switch (ReadDecimalInt(text, pos, value)) {
+    case Outcome::kOk:
+      return value;
+    case Outcome::kInvalid:
+      throw SettingsConversionError("invalid stoi argument");
+    case Outcome::kOutOfRange:
+      break;
+  }
+  throw SettingsConversionError("stoi argument out of range");
+}
+
+float ParseFloat(const std::string& text) {
+  float value = 0.0f;
+  switch (ReadStrtofFloat(text, value)) {
+    case Outcome::kOk:
+      return value;
+    case Outcome::kInvalid:
+      throw SettingsConversionError("invalid stof argument");
+    case Outcome::kOutOfRange:
+      break;
+  }
+  throw SettingsConversionError("stof argument out of range");
+}
+
+bool ParseFlag(const std::string& text) { return ParseInt(text) != 0; }
+
+IntList3 ParseColourList(const std::string& text) noexcept {
+  IntList3 list;
+  size_t pos = 0;
+  // Once a read fails the stream is in its failed state and reads nothing more.
+  while (list.count < 3 && StreamReadInt(text, pos, list.values[list.count])) ++list.count;
+  return list;
+}
+
+FloatList3 ParseVectorList(const std::string& text) noexcept {
+  FloatList3 list;
+  size_t pos = 0;
+  while (list.count < 3 && StreamReadFloat(text, pos, list.values[list.count])) ++list.count;
+  return list;
+}
+
+const std::string* KeyConverter::Find(const char* key) const {
+  const auto found = table_.find(key);
+  return found == table_.end() ? nullptr : &found->second;
+}
+
+template <typename Store>
+void KeyConverter::Convert(const char* key, Store&& store) noexcept {
+  if (stopped_) return;
+  try {
+    if (const std::string* text = Find(key)) store(*text);
+  } catch (...) {
+    // The first failure ends this loader's conversions; what was stored before stays.
+    stopped_ = true;
+  }
+}
+
+void KeyConverter::Int(const char* key, int32_t& out) noexcept {
+  Convert(key, [&out](const std::string& text) { out = ParseInt(text); });
+}
+
+void KeyConverter::Uint(const char* key, uint32_t& out) noexcept {
+  Convert(key, [&out](const std::string& text) { out = static_cast<uint32_t>(ParseInt(text)); });
+}
+
+void KeyConverter::Float(const char* key, float& out) noexcept {
+  Convert(key, [&out](const std::string& text) { out = ParseFloat(text); });
+}
+
+void KeyConverter::Flag(const char* key, bool& out) noexcept {
+  Convert(key, [&out](const std::string& text) { out = ParseFlag(text); });
+}
+
+void KeyConverter::Colour(const char* key, std::array<uint8_t, 3>& rgb) noexcept {
+  Convert(key, [&rgb](const std::string& text) {
+    const IntList3 list = ParseColourList(text);
+    for (int i = 0; i < list.count; ++i) rgb[i] = static_cast<uint8_t>(list.values[i]);
+  });
+}

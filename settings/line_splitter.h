@@ -1,0 +1,24 @@
+// The line grammar of the settings file, shared by every reader of it: a ";" anywhere starts a
+// comment, a trimmed "[name]" is a section header, and key = value splits at the first "=".
+#pragma once
+
+#include <string_view>
+
+// One line of the settings file, taken apart. The views point into the line that was split.
+struct SettingsLine {
+  // The text without its comment, trimmed of blanks, is "[" name "]". `section` is the name
+  // between the brackets, unchanged (blanks inside the brackets belong to it).
+  bool is_header = false;
+  std::string_view section;
+  // The text without its comment holds an "="; `key` and `value` are the text before and after
+  // the first one, each trimmed of blanks. A header such as "[a=b]" is both.
+  bool is_entry = false;
+  std::string_view key;
+  std::string_view value;
+};
+
+// Removes leading and trailing blanks; blanks are the space and the horizontal tab, nothing else.
+std::string_view TrimSettingsBlanks(std::string_view text) noexcept;
+
+// Takes one line (without its line end) apart by the grammar above.
+SettingsLine SplitSettingsLine(std::string_view line) noexcept;
