@@ -1,0 +1,42 @@
+#include "hostsim/host.h"
+
+#include <stdexcept>
+
+#include "hostsim/routines.h"
+
+namespace hostsim {
+
+EmulatedHost::EmulatedHost(int32_t build, uint32_t base, std::ostream* trace)
+    : base_(base), trace_(trace) {
+  if (base != kDefaultBase && base < kImageEnd && uint64_t{base} + kImageSize > kHeaderStart) {
+    throw std::runtime_error("the image at the chosen base would overlap the one at 0x400000");
+  }
+  Map(build);
+}
+
+EmulatedHost::~EmulatedHost() { Routines() = RoutineContext{}; }
+
+void EmulatedHost::Map(int32_t build) {
+  rebased_.reset();
+  fixed_.reset();
+  if (base_ != kDefaultBase) fixed_ = std::make_unique<HostImage>(build, kDefaultBase);
+  rebased_ = std::make_unique<HostImage>(build, base_);  // last, so it is the published base
+  Routines().trace = trace_;
+  Routines().variables = (fixed_ ? fixed_ : rebased_)->At(kDefaultBase);
+  ApplyState();
+}
+
+void EmulatedHost::Rebuild(int32_t build) { Map(build); }
+
+void EmulatedHost::ApplyState() {
+  Routines().sky_gate = state_.sky_gate;
+  WriteState(state_, *rebased_);
+  if (fixed_) WriteState(state_, *fixed_);
+}
+
+void EmulatedHost::Poke(uint32_t address, std::span<const uint8_t> bytes) {
+  rebased_->Write(address, bytes);
+  if (fixed_) fixed_->Write(address, bytes);
+}
+
+}  // namespace hostsim

@@ -1,0 +1,48 @@
+// The emulated host: the image the plugin works on (at the chosen base), a second image at 0x400000
+// for the items used at one fixed address when the base differs, the host state written into both,
+// and the routines' context.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <span>
+
+#include "hostsim/host_state.h"
+#include "hostsim/image.h"
+
+namespace hostsim {
+
+class EmulatedHost {
+ public:
+  // Lays out `build` at `base` (and at 0x400000 too when base differs); the routines write their
+  // calls to `trace` (nullptr: not recorded). Throws std::runtime_error when it cannot map.
+  EmulatedHost(int32_t build, uint32_t base, std::ostream* trace);
+  ~EmulatedHost();
+  EmulatedHost(const EmulatedHost&) = delete;
+  EmulatedHost& operator=(const EmulatedHost&) = delete;
+
+  // The image the plugin sees as the game's executable; sites execute here.
+  HostImage& Image() { return *rebased_; }
+  const HostImage& Image() const { return *rebased_; }
+  HostState& State() { return state_; }
+  // Lays out another build; the state is kept, earlier pokes are lost.
+  void Rebuild(int32_t build);
+  // Writes State() into every image; call after changing it.
+  void ApplyState();
+  // Writes bytes at a host address of every image.
+  void Poke(uint32_t address, std::span<const uint8_t> bytes);
+  // Executes a site of the rebased image; returns EAX.
+  uint32_t CallSite(uint32_t site, std::span<const uint32_t> args) { return rebased_->CallSite(site, args); }
+
+ private:
+  void Map(int32_t build);
+
+  uint32_t base_;
+  std::ostream* trace_;
+  HostState state_;
+  std::unique_ptr<HostImage> fixed_;    // only when base_ is not 0x400000
+  std::unique_ptr<HostImage> rebased_;
+};
+
+}  // namespace hostsim

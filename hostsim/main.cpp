@@ -1,0 +1,135 @@
+// nightglass-hostsim: plays the host game for the Nightglass plugin and prints what the plugin hands
+// the game, one JSON object per line.
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "hostsim/crash.h"
+#include "hostsim/hostsim.h"
+
+namespace {
+
+constexpr const char* kHelp = R"(usage: nightglass-hostsim [--plugin PATH] [--dir DIR] [--base HEX] [SCRIPT]
+
+Plays the host game for the Nightglass plugin. Reads commands from SCRIPT (or standard input), one
+per line; '#' starts a comment; numbers are decimal or 0x-hex (floats also as 1.5, 1e3, nan, inf).
+Writes one JSON object per line to standard output.
+
+  --plugin PATH  the plugin (default: Nightglass.so beside this program)
+  --dir DIR      the current directory while the script runs (the game folder holding
+                 Nightglass.ini); the plugin and script paths are resolved before entering it
+  --base HEX     map the host image at HEX instead of 0x400000 (page aligned, not overlapping
+                 0x400000-0xA79000); items used at fixed addresses then also live at 0x400000
+
+Host state (any time):
+  build N            before the first load: 100 (default), 110, 120, or 0 (unrecognised host:
+                     build 100 without its probe bytes). Lays the image out anew: earlier pokes
+                     are lost, host state is kept.
+  poke ADDR HEX      write bytes (e.g. 55 89 E5 53 as 5589E553) at a host address
+  scene N            scene code byte (default 0)
+  clock H M          game clock (default 00:00)
+  time MS            millisecond timer (default 0)
+  timestep F         frame time step (default 1)
+  camera PX PY PZ FX FY FZ RX RY RZ   position, forward, right (default 0 0 0, 0 1 0, 1 0 0)
+  skygate 0|1        what the sky gate routine returns (default 1)
+  texture 0|1|2      sprite texture pointer null / texture with null raster / valid (default 2;
+                     the raster handle is 0xC0FFEE)
+  pool N | pool none vehicle pool with N free slots / null pool pointer (default none)
+  vehicle SLOT MODEL PX PY PZ [HEALTH [A1x A1y A1z A2x A2y A2z A3x A3y A3z]]
+                     occupy a slot (health default 1000, axes default identity)
+  free SLOT          free a slot
+
+Plugin and host execution:
+  load | unload      dlopen / dlclose the plugin
+  startup | update | draw   execute that event's call site
+  frame N MS         N times: timer += MS, update, draw (frames numbered from 1)
+  moon X Y Z W H R G B I RZ A      the host draws its moon through its site
+  logo-r ... | logo-star ...       the same 11 arguments, the sky sign's R / star
+  trail SITE X Y Z   trail site 1-6 (or its address: 0x54CE94 0x54D06A 0x54D242 primary,
+                     0x54CEB6 0x54D08C 0x54D265 secondary), position (X, Y, Z)
+  plane-glow SITE ID X Y Z ARG9    plane glow site 1-4 (or 0x5B2820 0x5B2964 0x5B2A11 0x5B2AB4)
+  plane-branch A B   run the plane update decision; returns 2 or 1
+  dump ADDR LEN      bytes at a host address
+  protect ADDR       protection of the page at a host address
+  changes            code bytes changed since just before the first load
+
+Trace: each executing command prints {"ev":"<command>"} first, then one line per host routine
+call, then {"ev":"return","value":R} for startup, update, draw and plane-branch. The sky gate
+routine is not traced. The projection is a pinhole camera (640x480, 70 degree vertical view, up =
+right x forward); a point is on screen when in front of the camera with 0<=x<=640, 0<=y<=480.
+The event routines return 3235774720, 3235774976 and 3235775232 (0xC0DE0100/0200/0300); the glow
+routine returns 1. A plugin still loaded after the last command is unloaded silently.
+
+Exit status: 0 success; 1 the plugin could not be loaded or the image not mapped; 2 malformed
+script or command line ("line N: message" on standard error; nothing runs); 3 crash (signal,
+script line and command on standard error).
+)";
+
+int Usage(const std::string& message) {
+  std::cerr << "nightglass-hostsim: " << message << "\n(see --help)" << std::endl;
+  return hostsim::kExitMalformed;
+}
+
+// The folder of this program, with a trailing slash.
+std::string ProgramFolder() {
+  char path[PATH_MAX];
+  const ssize_t size = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (size <= 0) return "./";
+  std::string text(path, static_cast<std::size_t>(size));
+  return text.substr(0, text.rfind('/') + 1);
+}
+
+// `path` made absolute against the current directory (it need not exist yet).
+std::string Absolute(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+  if (!path.empty() && path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  return getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) + "/" + path : path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  hostsim::Options options;
+  std::string script_path;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kHelp;
+      return hostsim::kExitOk;
+    } else if (arg == "--plugin" && has_value) {
+      options.plugin_path = argv[++i];
+    } else if (arg == "--dir" && has_value) {
+      options.dir = argv[++i];
+    } else if (arg == "--base" && has_value) {
+      std::string text = argv[++i];
+      if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) text = text.substr(2);
+      const auto result = std::from_chars(text.data(), text.data() + text.size(), options.base, 16);
+      if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+        return Usage("bad --base value `" + std::string(argv[i]) + "`");
+      }
+    } else if (arg.rfind("--", 0) == 0 || !script_path.empty()) {
+      return Usage("unexpected argument `" + arg + "`");
+    } else {
+      script_path = arg;
+    }
+  }
+  options.plugin_path = options.plugin_path.empty() ? ProgramFolder() + "Nightglass.so"
+                                                    : Absolute(options.plugin_path);
+
+  std::ifstream file;
+  if (!script_path.empty()) {
+    file.open(script_path);
+    if (!file) return Usage("cannot read script " + script_path);
+  }
+  hostsim::InstallCrashReporter();
+  return hostsim::RunScript(script_path.empty() ? std::cin : file, std::cout, std::cerr, options);
+}

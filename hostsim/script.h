@@ -1,0 +1,30 @@
+// The emulator's script language: one command per line, '#' starts a comment, numbers decimal or
+// 0x-hex. The whole script is parsed and checked before anything runs.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace hostsim {
+
+struct Command {
+  int line = 0;
+  std::string name;
+  std::vector<uint32_t> args;  // integers as their 32-bit pattern, floats bit-cast; sites as addresses
+  std::vector<uint8_t> bytes;  // the bytes of `poke`
+  bool none = false;           // `pool none`
+};
+
+struct ScriptError {
+  int line = 0;
+  std::string message;
+};
+
+// Parses `script` and checks every command (names, argument counts and numbers, ranges, and the
+// order rules: `build` only before the first `load`, no `load` while loaded, no `unload` while not,
+// vehicle slots inside the pool). Returns false and the first error when the script is malformed.
+bool ParseScript(std::istream& script, std::vector<Command>* commands, ScriptError* error);
+
+}  // namespace hostsim
