@@ -44,9 +44,14 @@ FloatList3 ParseVectorList(const std::string& text) noexcept;
 // Converts one loader's keys in the order they are asked for, each only when the table holds it.
 // The first conversion error ends the conversions: that key and every later one keep the value
 // they had, the ones converted before keep their new values. Never throws.
+//   const SettingsTable table = ReadSettingsSection("MoonSettings");
+//   KeyConverter keys(table);
+//   keys.Int("Moon_Size", settings.size);  // and so on, in the feature's fixed order
 class KeyConverter {
  public:
   explicit KeyConverter(const SettingsTable& table) noexcept : table_(table) {}
+  // The converter keeps a reference: a temporary table would be gone before the first key.
+  explicit KeyConverter(SettingsTable&&) = delete;
 
   void Int(const char* key, int32_t& out) noexcept;
   void Uint(const char* key, uint32_t& out) noexcept;  // ParseInt, kept as its 32-bit pattern
