@@ -7,20 +7,27 @@
 namespace hostsim {
 
 EmulatedHost::EmulatedHost(int32_t build, uint32_t base, std::ostream* trace)
-    : base_(base), trace_(trace) {
+    : base_(base),
+      trace_(trace),
+      previous_base_(nightglass_host_image_base),
+      previous_routines_(Routines()) {
   if (base != kDefaultBase && base < kImageEnd && uint64_t{base} + kImageSize > kHeaderStart) {
     throw std::runtime_error("the image at the chosen base would overlap the one at 0x400000");
   }
   Map(build);
 }
 
-EmulatedHost::~EmulatedHost() { Routines() = RoutineContext{}; }
+EmulatedHost::~EmulatedHost() {
+  nightglass_host_image_base = previous_base_;
+  Routines() = previous_routines_;
+}
 
 void EmulatedHost::Map(int32_t build) {
   rebased_.reset();
   fixed_.reset();
   if (base_ != kDefaultBase) fixed_ = std::make_unique<HostImage>(build, kDefaultBase);
-  rebased_ = std::make_unique<HostImage>(build, base_);  // last, so it is the published base
+  rebased_ = std::make_unique<HostImage>(build, base_);
+  nightglass_host_image_base = rebased_->At(kDefaultBase);
   Routines().trace = trace_;
   Routines().variables = (fixed_ ? fixed_ : rebased_)->At(kDefaultBase);
   ApplyState();

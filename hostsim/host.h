@@ -10,13 +10,16 @@
 
 #include "hostsim/host_state.h"
 #include "hostsim/image.h"
+#include "hostsim/routines.h"
 
 namespace hostsim {
 
 class EmulatedHost {
  public:
   // Lays out `build` at `base` (and at 0x400000 too when base differs); the routines write their
-  // calls to `trace` (nullptr: not recorded). Throws std::runtime_error when it cannot map.
+  // calls to `trace` (nullptr: not recorded). Publishes the base as nightglass_host_image_base and
+  // takes over the routines' context until destroyed, when both get their previous values back.
+  // Throws std::runtime_error when it cannot map.
   EmulatedHost(int32_t build, uint32_t base, std::ostream* trace);
   ~EmulatedHost();
   EmulatedHost(const EmulatedHost&) = delete;
@@ -40,6 +43,8 @@ class EmulatedHost {
 
   uint32_t base_;
   std::ostream* trace_;
+  uint8_t* previous_base_;
+  RoutineContext previous_routines_;
   HostState state_;
   std::unique_ptr<HostImage> fixed_;    // only when base_ is not 0x400000
   std::unique_ptr<HostImage> rebased_;

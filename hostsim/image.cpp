@@ -76,13 +76,9 @@ HostImage::HostImage(int32_t build, uint32_t base)
   LayOut();
   mprotect(At(kHeaderStart), kCodeStart - kHeaderStart, PROT_READ);
   mprotect(At(kCodeStart), kDataStart - kCodeStart, PROT_READ | PROT_EXEC);
-  nightglass_host_image_base = mapping_;
 }
 
-HostImage::~HostImage() {
-  if (nightglass_host_image_base == mapping_) nightglass_host_image_base = nullptr;
-  munmap(mapping_, kImageSize);
-}
+HostImage::~HostImage() { munmap(mapping_, kImageSize); }
 
 template <typename Bytes>
 void HostImage::Put(uint32_t address, const Bytes& bytes) {

@@ -12,8 +12,8 @@
 #include "hostsim/addresses.h"
 #include "hostsim/thunks.h"
 
-// The base of the image the plugin works on; the plugin finds it by name (in place of the module
-// handle of the game's executable).
+// The base of the image the plugin works on (set by EmulatedHost); the plugin finds it by name, in
+// place of the module handle of the game's executable.
 extern "C" __attribute__((visibility("default"))) uint8_t* nightglass_host_image_base;
 
 namespace hostsim {
