@@ -16,3 +16,8 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cma
 ninja -C build/windows -j "$jobs"
 
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
+
+# The Windows-side checks, run under Wine.
+export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
+echo "settings conversions under Wine:"
+wine build/windows/settings_check.exe
