@@ -17,15 +17,15 @@ inline constexpr uint32_t kImageSize = kImageEnd - kHeaderStart;
 // The items that move with the build. Event sites and per-build routines are code; the rest data.
 struct BuildLayout {
   int32_t build;
-  uint32_t probe;           // 4 bytes 55 89 E5 53
-  uint32_t startup_site;    // E8 rel32 CALL of the start-up routine
+  uint32_t probe;         // 4 bytes 55 89 E5 53
+  uint32_t startup_site;  // E8 rel32 CALL of the start-up routine
   uint32_t update_site;
   uint32_t draw_site;
-  uint32_t vehicle_pool;    // variable: pointer to the vehicle pool
-  uint32_t sky_gate;        // routine: returns a byte
-  uint32_t add_point_light; // routine: 13 arguments
-  uint32_t time_ms;         // variable: unsigned 32-bit millisecond timer
-  uint32_t time_step;       // variable: float frame time step
+  uint32_t vehicle_pool;     // variable: pointer to the vehicle pool
+  uint32_t sky_gate;         // routine: returns a byte
+  uint32_t add_point_light;  // routine: 13 arguments
+  uint32_t time_ms;          // variable: unsigned 32-bit millisecond timer
+  uint32_t time_step;        // variable: float frame time step
 };
 
 inline constexpr std::array<BuildLayout, 3> kBuilds{{
@@ -68,10 +68,12 @@ inline constexpr uint32_t kRasterHandle = 0x00C0FFEE;
 
 // Patch sites, the same for every build.
 inline constexpr uint32_t kMoonSite = 0x53FEF9;  // CALL DrawSprite
-inline constexpr std::array<uint32_t, 5> kHourOperands{0x53FF09, 0x53FF12, 0x53FF26, 0x53FF2F, 0x53FF46};
-inline constexpr std::array<uint8_t, 5> kHourOperandValues{20, 6, 20, 6, 20};  // min, max, min, max, min
-inline constexpr uint32_t kLogoRSite = 0x5401AE;     // CALL DrawSpriteAlt
-inline constexpr uint32_t kLogoStarSite = 0x540335;  // CALL DrawSprite
+inline constexpr std::array<uint32_t, 5> kHourOperands{0x53FF09, 0x53FF12, 0x53FF26, 0x53FF2F,
+                                                       0x53FF46};
+inline constexpr std::array<uint8_t, 5> kHourOperandValues{20, 6, 20, 6,
+                                                           20};  // min, max, min, max, min
+inline constexpr uint32_t kLogoRSite = 0x5401AE;                 // CALL DrawSpriteAlt
+inline constexpr uint32_t kLogoStarSite = 0x540335;              // CALL DrawSprite
 // Trail sites: three primary (CALL RegisterGlow) then three secondary (CALL TrailSecondaryRoutine),
 // each bound to the trail id at the same index of kTrailIds.
 inline constexpr std::array<uint32_t, 6> kTrailSites{0x54CE94, 0x54D06A, 0x54D242,
@@ -86,9 +88,9 @@ inline constexpr uint32_t kPlaneFloatVariable = 0x8D8C10;  // the float the firs
 // the two branches.
 inline constexpr uint32_t kPlaneDecisionSite = 0x5B1D50;
 inline constexpr uint32_t kPlaneDecision = 0x5B1D7A;
-inline constexpr uint32_t kPlaneBranch1 = 0x5B1D85;  // 74 2E: JE 0x5B1DB5
-inline constexpr uint32_t kPlaneBranch2 = 0x5B1DA7;  // 75 0C: JNE 0x5B1DB5
-inline constexpr uint32_t kPlaneContinue = 0x5B1DA9; // returns 1
-inline constexpr uint32_t kPlaneSkip = 0x5B1DB5;     // returns 2
+inline constexpr uint32_t kPlaneBranch1 = 0x5B1D85;   // 74 2E: JE 0x5B1DB5
+inline constexpr uint32_t kPlaneBranch2 = 0x5B1DA7;   // 75 0C: JNE 0x5B1DB5
+inline constexpr uint32_t kPlaneContinue = 0x5B1DA9;  // returns 1
+inline constexpr uint32_t kPlaneSkip = 0x5B1DB5;      // returns 2
 
 }  // namespace hostsim

@@ -15,12 +15,18 @@ char g_context[256] = "before the script";
 
 const char* SignalName(int signal_number) {
   switch (signal_number) {
-    case SIGSEGV: return "SIGSEGV (invalid memory access)";
-    case SIGBUS: return "SIGBUS (bus error)";
-    case SIGILL: return "SIGILL (illegal instruction)";
-    case SIGFPE: return "SIGFPE (arithmetic fault)";
-    case SIGABRT: return "SIGABRT (abort)";
-    default: return "a fatal signal";
+    case SIGSEGV:
+      return "SIGSEGV (invalid memory access)";
+    case SIGBUS:
+      return "SIGBUS (bus error)";
+    case SIGILL:
+      return "SIGILL (illegal instruction)";
+    case SIGFPE:
+      return "SIGFPE (arithmetic fault)";
+    case SIGABRT:
+      return "SIGABRT (abort)";
+    default:
+      return "a fatal signal";
   }
 }
 
@@ -56,8 +62,8 @@ void InstallCrashReporter() {
 }
 
 void SetCrashContext(int line, std::string_view what) {
-  std::snprintf(g_context, sizeof g_context, "at line %d: %.*s", line, static_cast<int>(what.size()),
-                what.data());
+  std::snprintf(g_context, sizeof g_context, "at line %d: %.*s", line,
+                static_cast<int>(what.size()), what.data());
 }
 
 }  // namespace hostsim

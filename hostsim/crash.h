@@ -1,5 +1,5 @@
-// Reports a crash (of the plugin, or of the host code it patched) as a failure: a message naming the
-// script line and the signal on standard error, and a distinct exit status.
+// Reports a crash (of the plugin, or of the host code it patched) as a failure: a message naming
+// the script line and the signal on standard error, and a distinct exit status.
 #pragma once
 
 #include <string_view>

@@ -6,14 +6,23 @@
 
 namespace hostsim {
 
+std::string BaseProblem(uint32_t base) {
+  if (base % 0x1000 != 0) return "the image base must be a multiple of 0x1000";
+  if (base < 0x10000 || uint64_t{base} + kImageSize > 0xC0000000u)
+    return "no room for the image at that base";
+  if (base != kDefaultBase && base < kImageEnd && uint64_t{base} + kImageSize > kHeaderStart) {
+    return "the image at that base would overlap the one at 0x400000";
+  }
+  return {};
+}
+
 EmulatedHost::EmulatedHost(int32_t build, uint32_t base, std::ostream* trace)
     : base_(base),
       trace_(trace),
       previous_base_(nightglass_host_image_base),
       previous_routines_(Routines()) {
-  if (base != kDefaultBase && base < kImageEnd && uint64_t{base} + kImageSize > kHeaderStart) {
-    throw std::runtime_error("the image at the chosen base would overlap the one at 0x400000");
-  }
+  if (const std::string problem = BaseProblem(base); !problem.empty())
+    throw std::runtime_error(problem);
   Map(build);
 }
 

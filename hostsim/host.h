@@ -7,12 +7,17 @@
 #include <memory>
 #include <ostream>
 #include <span>
+#include <string>
 
 #include "hostsim/host_state.h"
 #include "hostsim/image.h"
 #include "hostsim/routines.h"
 
 namespace hostsim {
+
+// Empty when an image can be laid out at `base` (page aligned, room for the image, not overlapping
+// the one at 0x400000 unless it is 0x400000), else why not.
+std::string BaseProblem(uint32_t base);
 
 class EmulatedHost {
  public:
@@ -36,7 +41,9 @@ class EmulatedHost {
   // Writes bytes at a host address of every image.
   void Poke(uint32_t address, std::span<const uint8_t> bytes);
   // Executes a site of the rebased image; returns EAX.
-  uint32_t CallSite(uint32_t site, std::span<const uint32_t> args) { return rebased_->CallSite(site, args); }
+  uint32_t CallSite(uint32_t site, std::span<const uint32_t> args) {
+    return rebased_->CallSite(site, args);
+  }
 
  private:
   void Map(int32_t build);
@@ -46,7 +53,7 @@ class EmulatedHost {
   uint8_t* previous_base_;
   RoutineContext previous_routines_;
   HostState state_;
-  std::unique_ptr<HostImage> fixed_;    // only when base_ is not 0x400000
+  std::unique_ptr<HostImage> fixed_;  // only when base_ is not 0x400000
   std::unique_ptr<HostImage> rebased_;
 };
 

@@ -31,7 +31,8 @@ void VehiclePool::Reset(std::optional<int32_t> slots) {
 }
 
 uint8_t* VehiclePool::VehicleAt(int32_t slot) const {
-  return reinterpret_cast<uint8_t*>(memory_.get()) + kRecordBytes + std::size_t{kVehicleSize} * slot;
+  return reinterpret_cast<uint8_t*>(memory_.get()) + kRecordBytes +
+         std::size_t{kVehicleSize} * slot;
 }
 
 void VehiclePool::Occupy(int32_t slot, const Vehicle& vehicle) {

@@ -32,8 +32,12 @@ int ProtFlags(const std::string& text) {
 
 std::vector<CallableSite> HostSites(const BuildLayout& layout) {
   std::vector<CallableSite> sites = {
-      {layout.startup_site, 0}, {layout.update_site, 0}, {layout.draw_site, 0},
-      {kMoonSite, kSpriteArgs}, {kLogoRSite, kSpriteArgs}, {kLogoStarSite, kSpriteArgs},
+      {layout.startup_site, 0},
+      {layout.update_site, 0},
+      {layout.draw_site, 0},
+      {kMoonSite, kSpriteArgs},
+      {kLogoRSite, kSpriteArgs},
+      {kLogoStarSite, kSpriteArgs},
       {kPlaneDecisionSite, kPlaneBranchArgs},
   };
   for (uint32_t site : kTrailSites) sites.push_back({site, kGlowArgs});
@@ -66,7 +70,8 @@ HostImage::HostImage(int32_t build, uint32_t base)
   if (got == MAP_FAILED || got != want) {
     if (got != MAP_FAILED) munmap(got, kImageSize);
     char text[96];
-    std::snprintf(text, sizeof text, "cannot map the host image at 0x%X (address range in use)", base);
+    std::snprintf(text, sizeof text, "cannot map the host image at 0x%X (address range in use)",
+                  base);
     throw std::runtime_error(text);
   }
   mapping_ = static_cast<uint8_t*>(got);
@@ -94,8 +99,9 @@ void HostImage::LayOut() {
 
   // Every host routine: E9 xxxxxxxx: JMP +5+xxxxxxxx into the recording C++ function.
   for (const RoutineEntry& routine : HostRoutines(b)) {
-    Put(routine.address, MakeJmp(Actual(routine.address),
-                                 static_cast<uint32_t>(reinterpret_cast<uintptr_t>(routine.function))));
+    Put(routine.address,
+        MakeJmp(Actual(routine.address),
+                static_cast<uint32_t>(reinterpret_cast<uintptr_t>(routine.function))));
   }
 
   // A call site: E8 xxxxxxxx: CALL routine, then (at site+5) E9 xxxxxxxx: JMP back into the thunk
@@ -126,6 +132,8 @@ void HostImage::LayOut() {
   Put(kPlaneStretch2, MakeJneNear(Actual(kPlaneStretch2), Actual(kPlaneStretch2 + 0x91)));
   Put(kPlaneFloatVariable, Le32(0x3F800000));  // 1.0f
   // The plane update decision with its two branches (74 2E at 0x5B1D85, 75 0C at 0x5B1DA7).
+  static_assert(kPlaneDecision + kPlaneBranch1Offset == kPlaneBranch1);
+  static_assert(kPlaneDecision + kPlaneBranch2Offset == kPlaneBranch2);
   Put(kPlaneDecision, MakePlaneDecision());
 
   // The sprite texture: a pointer to a texture object whose first field is the raster handle.
@@ -147,7 +155,8 @@ void HostImage::Write(uint32_t address, std::span<const uint8_t> bytes) {
   }
   mprotect(reinterpret_cast<void*>(page_start), page_end - page_start, PROT_READ | PROT_WRITE);
   std::memcpy(first, bytes.data(), bytes.size());
-  for (const auto& [page, flags] : previous) mprotect(reinterpret_cast<void*>(page), kPageSize, flags);
+  for (const auto& [page, flags] : previous)
+    mprotect(reinterpret_cast<void*>(page), kPageSize, flags);
 }
 
 std::vector<uint8_t> HostImage::Read(uint32_t address, std::size_t size) const {

@@ -59,20 +59,20 @@ constexpr Code<0x42> MakePlaneDecision() {
   auto put = [&](std::initializer_list<uint8_t> bytes) {
     for (uint8_t b : bytes) c[i++] = b;
   };
-  put({0x55});              // +00 55: PUSH EBP
-  put({0x89, 0xE5});        // +01 89 E5: MOV EBP, ESP
-  put({0x8B, 0x45, 0x08});  // +03 8B 45 08: MOV EAX, [EBP+8]   (a)
-  put({0x8B, 0x4D, 0x0C});  // +06 8B 4D 0C: MOV ECX, [EBP+12]  (b)
-  put({0x85, 0xC0});        // +09 85 C0: TEST EAX, EAX
-  put({0x74, 0x2E});        // +0B 74 2E: JE +2+2E (to +3B)
+  put({0x55});                                           // +00 55: PUSH EBP
+  put({0x89, 0xE5});                                     // +01 89 E5: MOV EBP, ESP
+  put({0x8B, 0x45, 0x08});                               // +03 8B 45 08: MOV EAX, [EBP+8]   (a)
+  put({0x8B, 0x4D, 0x0C});                               // +06 8B 4D 0C: MOV ECX, [EBP+12]  (b)
+  put({0x85, 0xC0});                                     // +09 85 C0: TEST EAX, EAX
+  put({0x74, 0x2E});                                     // +0B 74 2E: JE +2+2E (to +3B)
   for (int k = 0; k < 10; ++k) put({0x8D, 0x76, 0x00});  // +0D 8D 76 00: LEA ESI, [ESI+0] (x10)
-  put({0x85, 0xC9});        // +2B 85 C9: TEST ECX, ECX
-  put({0x75, 0x0C});        // +2D 75 0C: JNE +2+0C (to +3B)
-  put({0xB8, 1, 0, 0, 0});  // +2F B8 01000000: MOV EAX, 1
-  put({0x5D, 0xC3});        // +34 5D C3: POP EBP; RET
-  put({0xCC, 0xCC, 0xCC, 0xCC, 0xCC});  // +36 filler
-  put({0xB8, 2, 0, 0, 0});  // +3B B8 02000000: MOV EAX, 2
-  put({0x5D, 0xC3});        // +40 5D C3: POP EBP; RET
+  put({0x85, 0xC9});                                     // +2B 85 C9: TEST ECX, ECX
+  put({0x75, 0x0C});                                     // +2D 75 0C: JNE +2+0C (to +3B)
+  put({0xB8, 1, 0, 0, 0});                               // +2F B8 01000000: MOV EAX, 1
+  put({0x5D, 0xC3});                                     // +34 5D C3: POP EBP; RET
+  put({0xCC, 0xCC, 0xCC, 0xCC, 0xCC});                   // +36 filler
+  put({0xB8, 2, 0, 0, 0});                               // +3B B8 02000000: MOV EAX, 2
+  put({0x5D, 0xC3});                                     // +40 5D C3: POP EBP; RET
   return c;
 }
 

@@ -1,5 +1,5 @@
-// nightglass-hostsim: plays the host game for the Nightglass plugin and prints what the plugin hands
-// the game, one JSON object per line.
+// nightglass-hostsim: plays the host game for the Nightglass plugin and prints what the plugin
+// hands the game, one JSON object per line.
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -15,7 +15,8 @@
 
 namespace {
 
-constexpr const char* kHelp = R"(usage: nightglass-hostsim [--plugin PATH] [--dir DIR] [--base HEX] [SCRIPT]
+constexpr const char* kHelp =
+    R"(usage: nightglass-hostsim [--plugin PATH] [--dir DIR] [--base HEX] [SCRIPT]
 
 Plays the host game for the Nightglass plugin. Reads commands from SCRIPT (or standard input), one
 per line; '#' starts a comment; numbers are decimal or 0x-hex (floats also as 1.5, 1e3, nan, inf).
@@ -67,7 +68,8 @@ The event routines return 3235774720, 3235774976 and 3235775232 (0xC0DE0100/0200
 routine returns 1. A plugin still loaded after the last command is unloaded silently.
 
 Exit status: 0 success; 1 the plugin could not be loaded or the image not mapped; 2 malformed
-script or command line ("line N: message" on standard error; nothing runs); 3 crash (signal,
+script ("line N: message" on standard error; nothing runs) or command line (unknown option,
+bad --base, missing --dir or script); 3 crash (signal,
 script line and command on standard error).
 )";
 
@@ -115,6 +117,9 @@ int main(int argc, char** argv) {
       const auto result = std::from_chars(text.data(), text.data() + text.size(), options.base, 16);
       if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) {
         return Usage("bad --base value `" + std::string(argv[i]) + "`");
+      }
+      if (const std::string problem = hostsim::BaseProblem(options.base); !problem.empty()) {
+        return Usage(problem);
       }
     } else if (arg.rfind("--", 0) == 0 || !script_path.empty()) {
       return Usage("unexpected argument `" + arg + "`");

@@ -69,12 +69,21 @@ HOST_ROUTINE uint32_t ProjectToScreenRoutine(const float* world, float* screen, 
   return p.on_screen ? 1 : 0;
 }
 
-void RecordSprite(const char* name, float x, float y, float z, float w, float h, uint8_t r, uint8_t g,
-                  uint8_t b, int32_t i, float rz, uint8_t a) {
+void RecordSprite(const char* name, float x, float y, float z, float w, float h, uint8_t r,
+                  uint8_t g, uint8_t b, int32_t i, float rz, uint8_t a) {
   Record(JsonLine()
              .Str("call", name)
-             .Float("x", x).Float("y", y).Float("z", z).Float("w", w).Float("h", h)
-             .Int("r", r).Int("g", g).Int("b", b).Int("i", i).Float("rz", rz).Int("a", a));
+             .Float("x", x)
+             .Float("y", y)
+             .Float("z", z)
+             .Float("w", w)
+             .Float("h", h)
+             .Int("r", r)
+             .Int("g", g)
+             .Int("b", b)
+             .Int("i", i)
+             .Float("rz", rz)
+             .Int("a", a));
 }
 
 HOST_ROUTINE uint32_t DrawSpriteRoutine(float x, float y, float z, float w, float h, uint8_t r,
@@ -91,13 +100,18 @@ HOST_ROUTINE uint32_t DrawSpriteAltRoutine(float x, float y, float z, float w, f
 
 HOST_ROUTINE uint32_t RegisterGlowRoutine(uint32_t id, uint8_t r, uint8_t g, uint8_t b, uint8_t a,
                                           const float* pos, float size, float far, int32_t m0,
-                                          int32_t m1, int32_t m2, int32_t m3, int32_t m4, int32_t m5,
-                                          int32_t m6, float last) {
+                                          int32_t m1, int32_t m2, int32_t m3, int32_t m4,
+                                          int32_t m5, int32_t m6, float last) {
   Record(JsonLine()
              .Str("call", "RegisterGlow")
-             .Int("id", id).Int("r", r).Int("g", g).Int("b", b).Int("a", a)
+             .Int("id", id)
+             .Int("r", r)
+             .Int("g", g)
+             .Int("b", b)
+             .Int("a", a)
              .Floats("pos", {pos[0], pos[1], pos[2]})
-             .Float("size", size).Float("far", far)
+             .Float("size", size)
+             .Float("far", far)
              .Ints("more", {m0, m1, m2, m3, m4, m5, m6})
              .Float("last", last));
   return kRegisterGlowResult;
@@ -108,7 +122,8 @@ HOST_ROUTINE uint32_t AddPointLightRoutine(int32_t kind, float px, float py, flo
                                            float dy, float dz, float brightness, float red,
                                            float green, float blue, int32_t fog, int32_t shadow) {
   std::string args = "[" + std::to_string(kind);
-  for (float v : {px, py, pz, dx, dy, dz, brightness, red, green, blue}) args += "," + FormatFloat(v);
+  for (float v : {px, py, pz, dx, dy, dz, brightness, red, green, blue})
+    args += "," + FormatFloat(v);
   args += "," + std::to_string(fog) + "," + std::to_string(shadow) + "]";
   Record(JsonLine().Str("call", "AddPointLight").Raw("args", args));
   return 1;

@@ -26,8 +26,8 @@ inline constexpr double kVerticalFovDegrees = 70.0;
 
 // State the routines read or write besides host memory.
 struct RoutineContext {
-  std::ostream* trace = nullptr;     // where each call is recorded; nullptr records nothing
-  uint8_t sky_gate = 1;              // what the sky gate routine returns
+  std::ostream* trace = nullptr;       // where each call is recorded; nullptr records nothing
+  uint8_t sky_gate = 1;                // what the sky gate routine returns
   const uint8_t* variables = nullptr;  // the mapping holding the fixed variables (the camera)
 };
 

@@ -114,7 +114,8 @@ class ScriptRunner {
       point_ = {AsFloat(a[2]), AsFloat(a[3]), AsFloat(a[4])};
       // ID, colour 1 2 3, alpha 4, the position, size 5, far 6, ARG9, 10..15, 16.0
       const std::array<uint32_t, kGlowArgs> args{
-          a[1], 1, 2, 3, 4, PointAddress(), Bits(5), Bits(6), a[5], 10, 11, 12, 13, 14, 15, Bits(16)};
+          a[1], 1,  2,  3,  4,  PointAddress(), Bits(5), Bits(6), a[5], 10,
+          11,   12, 13, 14, 15, Bits(16)};
       host_.CallSite(a[0], args);
     } else if (n == "plane-branch") {
       Print(JsonLine().Str("ev", n));
@@ -122,9 +123,15 @@ class ScriptRunner {
       Print(JsonLine().Str("ev", "return").Int("value", result));
     } else if (n == "dump") {
       const std::vector<uint8_t> bytes = host_.Image().Read(a[0], a[1]);
-      Print(JsonLine().Str("ev", "bytes").Str("addr", FormatAddress(a[0])).Str("hex", FormatHex(bytes.data(), bytes.size())));
+      Print(JsonLine()
+                .Str("ev", "bytes")
+                .Str("addr", FormatAddress(a[0]))
+                .Str("hex", FormatHex(bytes.data(), bytes.size())));
     } else if (n == "protect") {
-      Print(JsonLine().Str("ev", "protect").Str("addr", FormatAddress(a[0])).Str("prot", host_.Image().Protection(a[0])));
+      Print(JsonLine()
+                .Str("ev", "protect")
+                .Str("addr", FormatAddress(a[0]))
+                .Str("prot", host_.Image().Protection(a[0])));
     } else if (n == "changes") {
       Print(JsonLine().Str("ev", "changes").Raw("ranges", Changes()));
     }
@@ -187,7 +194,9 @@ class ScriptRunner {
     return ranges + "]";
   }
 
-  uint32_t PointAddress() const { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(point_.data())); }
+  uint32_t PointAddress() const {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(point_.data()));
+  }
   void Print(const JsonLine& line) { WriteLine(out_, line); }
 
   std::ostream& out_;
@@ -204,7 +213,8 @@ class DirectoryScope {
   explicit DirectoryScope(const std::string& dir) {
     if (dir.empty()) return;
     char buffer[PATH_MAX];
-    if (getcwd(buffer, sizeof buffer) == nullptr) throw std::runtime_error("cannot read the current directory");
+    if (getcwd(buffer, sizeof buffer) == nullptr)
+      throw std::runtime_error("cannot read the current directory");
     previous_ = buffer;
     if (chdir(dir.c_str()) != 0) throw std::runtime_error("cannot enter directory " + dir);
   }

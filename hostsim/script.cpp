@@ -16,26 +16,39 @@ namespace {
 // Argument kinds: 'i' a 32-bit integer (signed or unsigned), 'f' a float, 'x' contiguous hex bytes.
 struct Syntax {
   const char* name;
-  const char* kinds;       // the longest argument list
-  std::vector<int> counts; // the allowed numbers of arguments
+  const char* kinds;        // the longest argument list
+  std::vector<int> counts;  // the allowed numbers of arguments
 };
 
 const std::vector<Syntax>& Syntaxes() {
   static const std::vector<Syntax> syntaxes = {
-      {"build", "i", {1}},         {"poke", "ix", {2}},
-      {"scene", "i", {1}},         {"clock", "ii", {2}},
-      {"time", "i", {1}},          {"timestep", "f", {1}},
-      {"camera", "fffffffff", {9}}, {"skygate", "i", {1}},
-      {"texture", "i", {1}},       {"pool", "i", {1}},
+      {"build", "i", {1}},
+      {"poke", "ix", {2}},
+      {"scene", "i", {1}},
+      {"clock", "ii", {2}},
+      {"time", "i", {1}},
+      {"timestep", "f", {1}},
+      {"camera", "fffffffff", {9}},
+      {"skygate", "i", {1}},
+      {"texture", "i", {1}},
+      {"pool", "i", {1}},
       {"vehicle", "iiffffffffffffff", {5, 6, 15}},
-      {"free", "i", {1}},          {"load", "", {0}},
-      {"unload", "", {0}},         {"startup", "", {0}},
-      {"update", "", {0}},         {"draw", "", {0}},
-      {"frame", "ii", {2}},        {"moon", "fffffiiiifi", {11}},
-      {"logo-r", "fffffiiiifi", {11}}, {"logo-star", "fffffiiiifi", {11}},
-      {"trail", "ifff", {4}},      {"plane-glow", "iifffi", {6}},
-      {"plane-branch", "ii", {2}}, {"dump", "ii", {2}},
-      {"protect", "i", {1}},       {"changes", "", {0}},
+      {"free", "i", {1}},
+      {"load", "", {0}},
+      {"unload", "", {0}},
+      {"startup", "", {0}},
+      {"update", "", {0}},
+      {"draw", "", {0}},
+      {"frame", "ii", {2}},
+      {"moon", "fffffiiiifi", {11}},
+      {"logo-r", "fffffiiiifi", {11}},
+      {"logo-star", "fffffiiiifi", {11}},
+      {"trail", "ifff", {4}},
+      {"plane-glow", "iifffi", {6}},
+      {"plane-branch", "ii", {2}},
+      {"dump", "ii", {2}},
+      {"protect", "i", {1}},
+      {"changes", "", {0}},
   };
   return syntaxes;
 }
@@ -81,7 +94,8 @@ std::optional<float> ParseFloat(std::string_view text) {
 }
 
 std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text) {
-  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    text.remove_prefix(2);
   if (text.empty() || text.size() % 2 != 0) return std::nullopt;
   std::vector<uint8_t> bytes;
   for (std::size_t i = 0; i < text.size(); i += 2) {
@@ -113,7 +127,8 @@ class Checker {
     };
     if (c.name == "build") {
       if (loaded_ever_) return "build must come before the first load";
-      if (a[0] != 0 && a[0] != 100 && a[0] != 110 && a[0] != 120) return "build must be 0, 100, 110 or 120";
+      if (a[0] != 0 && a[0] != 100 && a[0] != 110 && a[0] != 120)
+        return "build must be 0, 100, 110 or 120";
     } else if (c.name == "load") {
       if (loaded_) return "the plugin is already loaded";
       loaded_ = loaded_ever_ = true;
@@ -138,9 +153,11 @@ class Checker {
     } else if (c.name == "frame") {
       if (!in(0, 0, 1000000)) return "frame count must be 0 to 1000000";
     } else if (c.name == "trail" || c.name == "plane-glow") {
-      const auto site = c.name == "trail" ? ResolveSite(a[0], kTrailSites) : ResolveSite(a[0], kPlaneGlowSites);
-      if (!site) return c.name == "trail" ? "unknown trail site (1 to 6 or its address)"
-                                          : "unknown plane glow site (1 to 4 or its address)";
+      const auto site =
+          c.name == "trail" ? ResolveSite(a[0], kTrailSites) : ResolveSite(a[0], kPlaneGlowSites);
+      if (!site)
+        return c.name == "trail" ? "unknown trail site (1 to 6 or its address)"
+                                 : "unknown plane glow site (1 to 4 or its address)";
       c.args[0] = *site;
     } else if (c.name == "dump") {
       if (a[1] == 0 || a[1] > 0x10000) return "length must be 1 to 65536";
@@ -148,7 +165,8 @@ class Checker {
     } else if (c.name == "protect") {
       if (!HostImage::Contains(a[0], 1)) return "address outside the host image";
     } else if (c.name == "poke") {
-      if (!HostImage::Contains(a[0], static_cast<uint32_t>(c.bytes.size()))) return "range outside the host image";
+      if (!HostImage::Contains(a[0], static_cast<uint32_t>(c.bytes.size())))
+        return "range outside the host image";
     }
     return {};
   }

@@ -12,7 +12,8 @@ namespace hostsim {
 struct Command {
   int line = 0;
   std::string name;
-  std::vector<uint32_t> args;  // integers as their 32-bit pattern, floats bit-cast; sites as addresses
+  std::vector<uint32_t>
+      args;  // integers as their 32-bit pattern, floats bit-cast; sites as addresses
   std::vector<uint8_t> bytes;  // the bytes of `poke`
   bool none = false;           // `pool none`
 };

@@ -8,7 +8,8 @@ namespace {
 
 struct CrashAtLoad {
   CrashAtLoad() {
-    auto* base = *static_cast<uint8_t* volatile*>(dlsym(RTLD_DEFAULT, "nightglass_host_image_base"));
+    auto* base =
+        *static_cast<uint8_t* volatile*>(dlsym(RTLD_DEFAULT, "nightglass_host_image_base"));
     volatile uint8_t* moon_site = base + (0x53FEF9 - 0x400000);
     *moon_site = 0x90;  // the page is read+execute: this faults
   }

@@ -13,8 +13,8 @@ namespace {
 constexpr uint32_t kMoonSite = 0x53FEF9;
 constexpr uintptr_t kDrawSprite = 0x576FE0;
 
-using Sprite = void (*)(float, float, float, float, float, uint8_t, uint8_t, uint8_t, int32_t, float,
-                        uint8_t);
+using Sprite = void (*)(float, float, float, float, float, uint8_t, uint8_t, uint8_t, int32_t,
+                        float, uint8_t);
 
 uint8_t* Site() {
   auto* base = *static_cast<uint8_t**>(dlsym(RTLD_DEFAULT, "nightglass_host_image_base"));

@@ -1,5 +1,7 @@
 // The emulated host itself: the image per build, its page protections, the code it executes, the
 // script checks, and the emulator process (crash reporting, rebasing, frames).
+#include "hostsim/hostsim.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <sstream>
 
 #include "hostsim/crash.h"
-#include "hostsim/hostsim.h"
 #include "hostsim/machine_code.h"
 
 namespace hostsim {
@@ -41,7 +42,8 @@ TEST(HostImageLayout, EachBuildHasOnlyItsOwnProbeEventSitesAndRoutines) {
     for (const BuildLayout& layout : kBuilds) {
       const bool is_own = &layout == &own;
       const bool probed = is_own && build != 0;
-      EXPECT_EQ(image.Read(layout.probe, 4) == Bytes({0x55, 0x89, 0xE5, 0x53}), probed) << layout.build;
+      EXPECT_EQ(image.Read(layout.probe, 4) == Bytes({0x55, 0x89, 0xE5, 0x53}), probed)
+          << layout.build;
       for (uint32_t site : {layout.startup_site, layout.update_site, layout.draw_site}) {
         EXPECT_EQ(*image.At(site), is_own ? 0xE8 : 0xCC) << std::hex << site;
       }
@@ -58,11 +60,16 @@ TEST(HostImageLayout, EachBuildHasOnlyItsOwnProbeEventSitesAndRoutines) {
 TEST(HostImageLayout, PatchSitesCallTheirRoutinesAsTheGameHasThem) {
   HostImage image(100, kTestBase);
   const std::vector<std::pair<uint32_t, uint32_t>> calls = {
-      {kMoonSite, kDrawSprite},        {kLogoRSite, kDrawSpriteAlt},
-      {kLogoStarSite, kDrawSprite},    {kTrailSites[0], kRegisterGlow},
-      {kTrailSites[2], kRegisterGlow}, {kTrailSites[3], kTrailSecondaryRoutine},
-      {kTrailSites[5], kTrailSecondaryRoutine}, {kPlaneGlowSites[0], kRegisterGlow},
-      {kPlaneGlowSites[3], kRegisterGlow},      {kPlaneDecisionSite, kPlaneDecision}};
+      {kMoonSite, kDrawSprite},
+      {kLogoRSite, kDrawSpriteAlt},
+      {kLogoStarSite, kDrawSprite},
+      {kTrailSites[0], kRegisterGlow},
+      {kTrailSites[2], kRegisterGlow},
+      {kTrailSites[3], kTrailSecondaryRoutine},
+      {kTrailSites[5], kTrailSecondaryRoutine},
+      {kPlaneGlowSites[0], kRegisterGlow},
+      {kPlaneGlowSites[3], kRegisterGlow},
+      {kPlaneDecisionSite, kPlaneDecision}};
   for (const auto& [site, routine] : calls) {
     SCOPED_TRACE(site);
     ASSERT_EQ(*image.At(site), 0xE8);
@@ -129,7 +136,8 @@ TEST(SiteThunk, JumpsToTheSiteAndComesBackAfterIt) {
   EXPECT_EQ(thunk + return_offset + static_cast<uint32_t>(rel), site);
   // 11 pushes of [ESI+4i], last argument first.
   const std::vector<uint8_t> first_push = {0xFF, 0x76, 40};
-  EXPECT_NE(std::search(code.begin(), code.end(), first_push.begin(), first_push.end()), code.end());
+  EXPECT_NE(std::search(code.begin(), code.end(), first_push.begin(), first_push.end()),
+            code.end());
   EXPECT_EQ(code.back(), 0xC3);
 }
 
@@ -254,22 +262,26 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-ProcessRun RunHostsim(const std::string& script, const std::string& args) {
+// Runs the emulator on `script` with `args`, from the folder `cwd` when given.
+ProcessRun RunHostsim(const std::string& script, const std::string& args,
+                      const std::string& cwd = "") {
   char dir[] = "/tmp/hostsim_test.XXXXXX";
   if (mkdtemp(dir) == nullptr) return {-1, "", "mkdtemp failed"};
   const std::string base = dir;
   std::ofstream(base + "/run.script") << script;
-  const std::string command = std::string(NIGHTGLASS_HOSTSIM_PATH) + " " + args + " " + base +
+  const std::string command = (cwd.empty() ? "" : "cd " + cwd + " && ") +
+                              std::string(NIGHTGLASS_HOSTSIM_PATH) + " " + args + " " + base +
                               "/run.script >" + base + "/out 2>" + base + "/err";
   const int status = std::system(command.c_str());
-  ProcessRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(base + "/out"), ReadFile(base + "/err")};
+  ProcessRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(base + "/out"),
+                 ReadFile(base + "/err")};
   std::system(("rm -rf " + base).c_str());
   return run;
 }
 
 TEST(EmulatorProcess, PluginCrashIsReportedAsFailure) {
   const ProcessRun run = RunHostsim("clock 1 2\nstartup\nload\nstartup\n",
-                             std::string("--plugin ") + NIGHTGLASS_CRASH_PLUGIN_PATH);
+                                    std::string("--plugin ") + NIGHTGLASS_CRASH_PLUGIN_PATH);
   EXPECT_EQ(run.status, kCrashExitStatus);
   EXPECT_NE(run.err.find("SIGSEGV"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("line 3: load"), std::string::npos) << run.err;
@@ -298,7 +310,9 @@ TEST_P(EmulatorAtBase, PluginPatchesTheImageAndCallsFixedRoutines) {
   ASSERT_EQ(out.size(), 12u) << run.out;
   EXPECT_EQ(out[0], "{\"ev\":\"bytes\",\"addr\":\"0x667BF0\",\"hex\":\"5589E553\"}");
   EXPECT_EQ(out[2], "{\"ev\":\"protect\",\"addr\":\"0x53FEF9\",\"prot\":\"r-x\"}");
-  EXPECT_EQ(out[3].rfind("{\"ev\":\"changes\",\"ranges\":[{\"addr\":\"0x53FEFA\",\"hex\":\"", 0), 0u) << out[3];
+  EXPECT_EQ(out[3].rfind("{\"ev\":\"changes\",\"ranges\":[{\"addr\":\"0x53FEFA\",\"hex\":\"", 0),
+            0u)
+      << out[3];
   EXPECT_EQ(out[5],
             "{\"call\":\"DrawSprite\",\"x\":1,\"y\":2,\"z\":3,\"w\":8,\"h\":10,\"r\":6,\"g\":7,"
             "\"b\":8,\"i\":1,\"rz\":10,\"a\":11}");
@@ -316,13 +330,49 @@ TEST(EmulatorProcess, FramesAdvanceTheTimerOfTheChosenBuild) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::string frame;
   for (int n = 1; n <= 2; ++n) {
-    frame += "{\"ev\":\"frame\",\"n\":" + std::to_string(n) + "}\n"
+    frame += "{\"ev\":\"frame\",\"n\":" + std::to_string(n) +
+             "}\n"
              "{\"ev\":\"update\"}\n{\"call\":\"UpdateRoutine\",\"ret\":3235774976}\n"
              "{\"ev\":\"return\",\"value\":3235774976}\n"
              "{\"ev\":\"draw\"}\n{\"call\":\"DrawRoutine\",\"ret\":3235775232}\n"
              "{\"ev\":\"return\",\"value\":3235775232}\n";
   }
   EXPECT_EQ(run.out, frame + "{\"ev\":\"bytes\",\"addr\":\"0x973B34\",\"hex\":\"19000000\"}\n");
+}
+
+TEST(EmulatorProcess, HostStateLandsAtTheChosenBuildsAddresses) {
+  const ProcessRun run = RunHostsim(
+      "build 110\nscene 4\nclock 5 30\ntimestep 0.5\ntexture 1\npool 2\n"
+      "dump 0xA10A42 1\ndump 0xA10B6B 1\ndump 0xA10B92 1\ndump 0x97542C 4\ndump 0x695600 4\n"
+      "dump 0xA0FDEC 4\npool none\ndump 0xA0FDEC 4\n",
+      "");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::istringstream lines(run.out);
+  std::vector<std::string> hex;
+  for (std::string line; std::getline(lines, line);)
+    hex.push_back(line.substr(line.rfind(':') + 2));
+  ASSERT_EQ(hex.size(), 7u) << run.out;
+  EXPECT_EQ(hex[0], "04\"}");
+  EXPECT_EQ(hex[1], "05\"}");
+  EXPECT_EQ(hex[2], "1E\"}");
+  EXPECT_EQ(hex[3], "0000003F\"}");  // 0.5f
+  EXPECT_EQ(hex[4], "00000000\"}");  // texture object without a raster
+  EXPECT_NE(hex[5], "00000000\"}");  // the pool
+  EXPECT_EQ(hex[6], "00000000\"}");
+}
+
+// The plugin path is resolved before the emulator enters --dir; a folder that is not there is a
+// command-line error.
+TEST(EmulatorProcess, DirIsEnteredAfterResolvingThePluginPath) {
+  const std::string plugin = NIGHTGLASS_HOOK_PLUGIN_PATH;
+  const std::string folder = plugin.substr(0, plugin.rfind('/'));
+  const std::string name = plugin.substr(plugin.rfind('/') + 1);
+  const ProcessRun run = RunHostsim("load\nmoon 1 2 3 4 5 6 7 8 9 10 11\n",
+                                    "--plugin " + name + " --dir /tmp", folder);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\"w\":8,\"h\":10"), std::string::npos) << run.out;
+  EXPECT_EQ(RunHostsim("load\n", "--plugin " + plugin + " --dir /nonexistent/folder").status,
+            kExitMalformed);
 }
 
 }  // namespace
