@@ -42,7 +42,7 @@ void ShadeMoonSprite(const MoonSettingsState& settings, uint32_t host_time, Moon
     sprite.alpha = ReplaceLowByte(sprite.alpha, 255);
   }
 
-  // A tint of 255 at brightness 1 gives the channel back exactly, so no special case is needed.
+  // A tint of 255 at brightness 1 gives the channel back exactly, so defaults need no separate path.
   uint32_t* const channels[3] = {&sprite.red, &sprite.green, &sprite.blue};
   for (int i = 0; i < 3; ++i) {
     const auto channel = static_cast<uint8_t>(*channels[i]);
