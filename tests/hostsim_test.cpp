@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -248,6 +249,34 @@ TEST(EmulatorScript, MalformedScriptNamesItsLineAndRunsNothing) {
   }
 }
 
+TEST(EmulatorScript, NumbersCommentsAndSitesAreReadAsWritten) {
+  std::istringstream script(
+      "time 0xFFFFFFFF   # the timer's last value\n"
+      "scene -0x0\n"
+      "timestep -1.5e-3\n"
+      "poke 0x53FF09 0x17aB\n"
+      "trail 3 nan inf 0x10\n"
+      "plane-glow 0x5B2964 4294967295 1 2 3 -2147483648\n"
+      "pool none\n");
+  std::vector<Command> commands;
+  ScriptError error;
+  ASSERT_TRUE(ParseScript(script, &commands, &error)) << error.line << ": " << error.message;
+  ASSERT_EQ(commands.size(), 7u);
+  EXPECT_EQ(commands[0].args, std::vector<uint32_t>{0xFFFFFFFF});
+  EXPECT_EQ(commands[1].args, std::vector<uint32_t>{0});
+  EXPECT_EQ(std::bit_cast<float>(commands[2].args[0]), -1.5e-3f);
+  EXPECT_EQ(commands[3].bytes, Bytes({0x17, 0xAB}));
+  EXPECT_EQ(commands[4].args[0], kTrailSites[2]);  // site by number
+  EXPECT_TRUE(std::isnan(std::bit_cast<float>(commands[4].args[1])));
+  EXPECT_EQ(std::bit_cast<float>(commands[4].args[3]), 16.0f);
+  EXPECT_EQ(commands[5].args,
+            (std::vector<uint32_t>{kPlaneGlowSites[1], 0xFFFFFFFF, std::bit_cast<uint32_t>(1.0f),
+                                   std::bit_cast<uint32_t>(2.0f), std::bit_cast<uint32_t>(3.0f),
+                                   0x80000000}));
+  EXPECT_TRUE(commands[6].none);
+  EXPECT_EQ(commands[6].line, 7);
+}
+
 // The emulator as its own process.
 struct ProcessRun {
   int status;
@@ -373,6 +402,28 @@ TEST(EmulatorProcess, DirIsEnteredAfterResolvingThePluginPath) {
   EXPECT_NE(run.out.find("\"w\":8,\"h\":10"), std::string::npos) << run.out;
   EXPECT_EQ(RunHostsim("load\n", "--plugin " + plugin + " --dir /nonexistent/folder").status,
             kExitMalformed);
+}
+
+// Each site hands its routine the arguments its caller pushes, the position read through the
+// pointer at the moment of the call.
+TEST(EmulatorProcess, HostSitesHandTheirRoutinesTheCallersArguments) {
+  const ProcessRun run = RunHostsim(
+      "logo-r 1 2 3 4 5 300 7 8 -9 0.5 11\ntrail 2 1 2.5 -3\ntrail 0x54D08C 1 2 3\n"
+      "plane-glow 4 4294967295 7 8 9 -9\n",
+      "");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "{\"ev\":\"logo-r\"}\n"
+            "{\"call\":\"DrawSpriteAlt\",\"x\":1,\"y\":2,\"z\":3,\"w\":4,\"h\":5,\"r\":44,\"g\":7,"
+            "\"b\":8,\"i\":-9,\"rz\":0.5,\"a\":11}\n"
+            "{\"ev\":\"trail\"}\n"
+            "{\"call\":\"RegisterGlow\",\"id\":102,\"r\":1,\"g\":2,\"b\":3,\"a\":4,"
+            "\"pos\":[1,2.5,-3],\"size\":5,\"far\":6,\"more\":[7,8,9,10,11,12,13],\"last\":14}\n"
+            "{\"ev\":\"trail\"}\n"
+            "{\"call\":\"TrailSecondaryRoutine\"}\n"
+            "{\"ev\":\"plane-glow\"}\n"
+            "{\"call\":\"RegisterGlow\",\"id\":4294967295,\"r\":1,\"g\":2,\"b\":3,\"a\":4,"
+            "\"pos\":[7,8,9],\"size\":5,\"far\":6,\"more\":[-9,10,11,12,13,14,15],\"last\":16}\n");
 }
 
 }  // namespace
