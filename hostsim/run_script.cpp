@@ -1,5 +1,5 @@
 // Runs a checked script against the emulated host: host state commands, plugin loading, executing
-// the host's sites, and the inspection commands.
+// the host's sites, and the commands that look into the image.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -83,7 +83,7 @@ class ScriptRunner {
   }
 
  private:
-  // The commands that execute host or plugin code or inspect the image.
+  // The commands that execute host or plugin code or look into the image.
   void RunCommand(const Command& c) {
     const auto& a = c.args;
     const std::string& n = c.name;
