@@ -5,8 +5,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
 
 #include "plugin/platform.h"
 
@@ -47,46 +45,40 @@ uintptr_t ParseHex(const char*& p) noexcept {
   return value;
 }
 
+// Whether the memory map line starting with `head` ("start-end rwxp ...") covers `address`; if
+// so, its protection goes to `protection`.
+bool LineCovers(const char* head, uintptr_t address, uint32_t* protection) noexcept {
+  const char* p = head;
+  const uintptr_t start = ParseHex(p);
+  if (*p++ != '-') return false;
+  const uintptr_t end = ParseHex(p);
+  if (*p++ != ' ' || address < start || address >= end) return false;
+  if (p[0] == '\0' || p[1] == '\0' || p[2] == '\0') return false;
+  *protection = ToHostProtection(p[0] == 'r', p[1] == 'w', p[2] == 'x');
+  return true;
+}
+
 // The protection of the page holding `address`, read from the process's memory map, since
 // mprotect does not report the protection it replaces. False when no mapping holds the address.
+// Only the head of each line matters; fixed buffers keep this free of allocation.
 bool QueryProtection(uintptr_t address, uint32_t* protection) noexcept {
   const int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  // Lines are read into a fixed buffer; no allocation, so this is safe inside any host call.
-  char buffer[4096];
-  size_t filled = 0;
+  char chunk[4096];
+  char head[48];
+  size_t head_length = 0;
   bool found = false;
-  bool eof = false;
-  while (!found) {
-    if (!eof && filled < sizeof(buffer) - 1) {
-      const ssize_t n = read(fd, buffer + filled, sizeof(buffer) - 1 - filled);
-      if (n <= 0) eof = true;
-      else filled += static_cast<size_t>(n);
-    }
-    buffer[filled] = '\0';
-    char* line_end = static_cast<char*>(std::memchr(buffer, '\n', filled));
-    if (line_end == nullptr) {
-      if (eof || filled == sizeof(buffer) - 1) {
-        if (filled == 0) break;
-        line_end = buffer + filled;  // last line without a line end, or an overlong one
-      } else {
+  ssize_t got;
+  while (!found && (got = read(fd, chunk, sizeof chunk)) > 0) {
+    for (ssize_t i = 0; i < got && !found; ++i) {
+      if (chunk[i] != '\n') {
+        if (head_length < sizeof head - 1) head[head_length++] = chunk[i];
         continue;
       }
+      head[head_length] = '\0';
+      found = LineCovers(head, address, protection);
+      head_length = 0;
     }
-    // "start-end rwxp ..."
-    const char* p = buffer;
-    const uintptr_t start = ParseHex(p);
-    if (*p == '-') ++p;
-    const uintptr_t end = ParseHex(p);
-    if (*p == ' ') ++p;
-    if (line_end - p >= 3 && address >= start && address < end) {
-      *protection = ToHostProtection(p[0] == 'r', p[1] == 'w', p[2] == 'x');
-      found = true;
-    }
-    const size_t consumed = static_cast<size_t>(line_end - buffer) + (line_end < buffer + filled ? 1 : 0);
-    std::memmove(buffer, buffer + consumed, filled - consumed);
-    filled -= consumed;
-    if (eof && filled == 0) break;
   }
   close(fd);
   return found;

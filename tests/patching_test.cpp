@@ -158,6 +158,11 @@ TEST(HostBytes, ByteAccessesAndUnprotectFlag) {
     host.Poke(kScratch, Bytes({0x55, 0x89, 0xE5, 0x53}));
     EXPECT_EQ(ReadHostDword(kScratch), 0x53E58955u);
     EXPECT_EQ(image.Protection(kScratch), "r-x");
+    // Each page gets back exactly what it had, whatever that was.
+    WriteHostByte(kDataScratch, 0x43);
+    EXPECT_EQ(image.Protection(kDataScratch), "rw-");
+    EXPECT_EQ(ReadHostByte(image.At(0x400010)), 0xCC);
+    EXPECT_EQ(image.Protection(0x400010), "r--");
 
     uint8_t buffer[3] = {};
     const uint8_t source[3] = {7, 8, 9};
