@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 namespace hostsim {
 
@@ -92,5 +93,31 @@ inline constexpr uint32_t kPlaneBranch1 = 0x5B1D85;   // 74 2E: JE 0x5B1DB5
 inline constexpr uint32_t kPlaneBranch2 = 0x5B1DA7;   // 75 0C: JNE 0x5B1DB5
 inline constexpr uint32_t kPlaneContinue = 0x5B1DA9;  // returns 1
 inline constexpr uint32_t kPlaneSkip = 0x5B1DB5;      // returns 2
+
+// The page of the lowest host address that any build lays out (build 120's sky gate routine). On
+// Windows the emulator's own executable occupies the image below it.
+inline constexpr uint32_t kLowestHostPage = 0x4A4000;
+
+constexpr bool AllAtOrAbove(std::initializer_list<uint32_t> addresses, uint32_t lowest) {
+  for (uint32_t address : addresses) {
+    if (address < lowest) return false;
+  }
+  return true;
+}
+static_assert([] {
+  for (const BuildLayout& b : kBuilds) {
+    if (!AllAtOrAbove({b.probe, b.startup_site, b.update_site, b.draw_site, b.vehicle_pool,
+                       b.sky_gate, b.add_point_light, b.time_ms, b.time_step},
+                      kLowestHostPage))
+      return false;
+  }
+  return AllAtOrAbove({kSetRenderState, kProjectToScreen, kDrawSprite, kDrawSpriteAlt,
+                       kRegisterGlow, kStartupRoutine, kUpdateRoutine, kDrawRoutine,
+                       kTrailSecondaryRoutine, kSceneCode, kClockHour, kCameraRight,
+                       kSpriteTexture, kMoonSite, kHourOperands[0] - 2, kLogoRSite,
+                       kTrailSites[0], kPlaneGlowSites[0], kPlaneStretch1, kPlaneFloatVariable,
+                       kPlaneDecisionSite},
+                      kLowestHostPage);
+}(), "a host address lies below kLowestHostPage");
 
 }  // namespace hostsim

@@ -1,5 +1,5 @@
 // Reports a crash (of the plugin, or of the host code it patched) as a failure: a message naming
-// the script line and the signal on standard error, and a distinct exit status.
+// the script line and the fault on standard error, and a distinct exit status.
 #pragma once
 
 #include <string_view>
@@ -8,8 +8,8 @@ namespace hostsim {
 
 inline constexpr int kCrashExitStatus = 3;
 
-// Installs handlers for SIGSEGV, SIGBUS, SIGILL, SIGFPE and SIGABRT (on their own stack) that
-// print the message and end the process with kCrashExitStatus.
+// Installs the handler (os.h) that prints the message on a fault (invalid memory access, illegal
+// instruction, ...) and ends the process with kCrashExitStatus.
 void InstallCrashReporter();
 
 // What is running now, for the message: the script line and its command.

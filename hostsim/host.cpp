@@ -16,7 +16,7 @@ std::string BaseProblem(uint32_t base) {
   return {};
 }
 
-EmulatedHost::EmulatedHost(int32_t build, uint32_t base, std::ostream* trace)
+EmulatedHost::EmulatedHost(int32_t build, uint32_t base, TextOut* trace)
     : base_(base),
       trace_(trace),
       previous_base_(nightglass_host_image_base),

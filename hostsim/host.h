@@ -5,13 +5,13 @@
 
 #include <cstdint>
 #include <memory>
-#include <ostream>
 #include <span>
 #include <string>
 
 #include "hostsim/host_state.h"
 #include "hostsim/image.h"
 #include "hostsim/routines.h"
+#include "hostsim/text_stream.h"
 
 namespace hostsim {
 
@@ -25,7 +25,7 @@ class EmulatedHost {
   // calls to `trace` (nullptr: not recorded). Publishes the base as nightglass_host_image_base and
   // takes over the routines' context until destroyed, when both get their previous values back.
   // Throws std::runtime_error when it cannot map.
-  EmulatedHost(int32_t build, uint32_t base, std::ostream* trace);
+  EmulatedHost(int32_t build, uint32_t base, TextOut* trace);
   ~EmulatedHost();
   EmulatedHost(const EmulatedHost&) = delete;
   EmulatedHost& operator=(const EmulatedHost&) = delete;
@@ -49,7 +49,7 @@ class EmulatedHost {
   void Map(int32_t build);
 
   uint32_t base_;
-  std::ostream* trace_;
+  TextOut* trace_;
   uint8_t* previous_base_;
   RoutineContext previous_routines_;
   HostState state_;

@@ -9,8 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
-#include <ostream>
 #include <string>
 
 #include "hostsim/addresses.h"
@@ -19,6 +17,7 @@
 #include "hostsim/image.h"
 #include "hostsim/routines.h"
 #include "hostsim/script.h"
+#include "hostsim/text_stream.h"
 #include "hostsim/trace.h"
 
 namespace hostsim {
@@ -38,6 +37,6 @@ struct Options {
 // Parses and checks the whole script, then runs it: the trace goes to `out`, one JSON object per
 // line, messages to `err` as "line N: message". Returns one of the exit statuses above. A plugin
 // still loaded after the last command is unloaded silently.
-int RunScript(std::istream& script, std::ostream& out, std::ostream& err, const Options& options);
+int RunScript(TextIn& script, TextOut& out, TextOut& err, const Options& options);
 
 }  // namespace hostsim

@@ -1,13 +1,11 @@
 #include "hostsim/image.h"
 
-#include <sys/mman.h>
-
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 #include "hostsim/machine_code.h"
+#include "hostsim/os.h"
 #include "hostsim/routines.h"
 
 uint8_t* nightglass_host_image_base = nullptr;
@@ -17,16 +15,6 @@ namespace hostsim {
 namespace {
 
 constexpr uint32_t kPageSize = 0x1000;
-
-int ProtFlags(const std::string& text) {
-  int flags = PROT_NONE;
-  if (text.size() >= 3) {
-    if (text[0] == 'r') flags |= PROT_READ;
-    if (text[1] == 'w') flags |= PROT_WRITE;
-    if (text[2] == 'x') flags |= PROT_EXEC;
-  }
-  return flags;
-}
 
 }  // namespace
 
@@ -45,18 +33,7 @@ std::vector<CallableSite> HostSites(const BuildLayout& layout) {
   return sites;
 }
 
-std::string ProtectionOf(const void* address) {
-  const auto target = reinterpret_cast<uintptr_t>(address);
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
-  while (std::getline(maps, line)) {
-    unsigned long start = 0, end = 0;
-    char perms[8] = {};
-    if (std::sscanf(line.c_str(), "%lx-%lx %7s", &start, &end, perms) != 3) continue;
-    if (target >= start && target < end) return std::string(perms, 3);
-  }
-  return "---";
-}
+std::string ProtectionOf(const void* address) { return os::ProtectionOf(address); }
 
 HostImage::HostImage(int32_t build, uint32_t base)
     : build_(build), layout_(FindBuild(build)), base_(base) {
@@ -64,26 +41,21 @@ HostImage::HostImage(int32_t build, uint32_t base)
   if (base % kPageSize != 0 || base < 0x10000 || uint64_t{base} + kImageSize > 0xC0000000u) {
     throw std::runtime_error("image base must be page aligned and leave room for the image");
   }
-  void* want = reinterpret_cast<void*>(static_cast<uintptr_t>(base));
-  void* got = mmap(want, kImageSize, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
-  if (got == MAP_FAILED || got != want) {
-    if (got != MAP_FAILED) munmap(got, kImageSize);
-    char text[96];
-    std::snprintf(text, sizeof text, "cannot map the host image at 0x%X (address range in use)",
-                  base);
-    throw std::runtime_error(text);
-  }
-  mapping_ = static_cast<uint8_t*>(got);
+  memory_ = os::AcquireImage(base, kImageSize);
+  mapping_ = memory_.start;
   std::vector<CallableSite> sites = HostSites(*layout_);
   for (CallableSite& site : sites) site.address = Actual(site.address);
   thunks_ = std::make_unique<SiteThunks>(sites);
   LayOut();
-  mprotect(At(kHeaderStart), kCodeStart - kHeaderStart, PROT_READ);
-  mprotect(At(kCodeStart), kDataStart - kCodeStart, PROT_READ | PROT_EXEC);
+  if (OwnedStart() == kHeaderStart) os::SetProtection(At(kHeaderStart), kPageSize, "r--");
+  os::SetProtection(At(FirstCodeAddress()), kDataStart - FirstCodeAddress(), "r-x");
 }
 
-HostImage::~HostImage() { munmap(mapping_, kImageSize); }
+HostImage::~HostImage() { os::ReleaseImage(memory_, kImageSize); }
+
+uint32_t HostImage::OwnedStart() const {
+  return kHeaderStart + static_cast<uint32_t>(memory_.owned - memory_.start);
+}
 
 template <typename Bytes>
 void HostImage::Put(uint32_t address, const Bytes& bytes) {
@@ -92,8 +64,9 @@ void HostImage::Put(uint32_t address, const Bytes& bytes) {
 
 void HostImage::LayOut() {
   const BuildLayout& b = *layout_;
-  std::memset(mapping_, 0xCC, kImageSize);
-  Put(kHeaderStart, Code<2>{'M', 'Z'});
+  std::memset(memory_.owned, 0xCC, kImageEnd - OwnedStart());
+  // On Windows the header page is the emulator's own, which starts with MZ too.
+  if (OwnedStart() == kHeaderStart) Put(kHeaderStart, Code<2>{'M', 'Z'});
   // 55 89 E5 53: PUSH EBP; MOV EBP, ESP; PUSH EBX -- the probed routine start.
   if (build_ != 0) Put(b.probe, Code<4>{0x55, 0x89, 0xE5, 0x53});
 
@@ -142,6 +115,12 @@ void HostImage::LayOut() {
 
 void HostImage::Write(uint32_t address, std::span<const uint8_t> bytes) {
   if (bytes.empty()) return;
+  if (address < OwnedStart()) {
+    char text[96];
+    std::snprintf(text, sizeof text, "0x%X is the emulator's own memory here, not the host's",
+                  address);
+    throw std::runtime_error(text);
+  }
   uint8_t* first = At(address);
   if (address >= kDataStart) {  // data pages stay read+write: no protection to juggle
     std::memcpy(first, bytes.data(), bytes.size());
@@ -149,14 +128,14 @@ void HostImage::Write(uint32_t address, std::span<const uint8_t> bytes) {
   }
   const uintptr_t page_start = reinterpret_cast<uintptr_t>(first) & ~uintptr_t{kPageSize - 1};
   const uintptr_t page_end = reinterpret_cast<uintptr_t>(first + bytes.size());
-  std::vector<std::pair<uintptr_t, int>> previous;
+  std::vector<std::pair<uintptr_t, std::string>> previous;
   for (uintptr_t page = page_start; page < page_end; page += kPageSize) {
-    previous.emplace_back(page, ProtFlags(ProtectionOf(reinterpret_cast<void*>(page))));
+    previous.emplace_back(page, os::ProtectionOf(reinterpret_cast<void*>(page)));
   }
-  mprotect(reinterpret_cast<void*>(page_start), page_end - page_start, PROT_READ | PROT_WRITE);
+  os::SetProtection(reinterpret_cast<void*>(page_start), page_end - page_start, "rw-");
   std::memcpy(first, bytes.data(), bytes.size());
-  for (const auto& [page, flags] : previous)
-    mprotect(reinterpret_cast<void*>(page), kPageSize, flags);
+  for (const auto& [page, text] : previous)
+    os::SetProtection(reinterpret_cast<void*>(page), kPageSize, text);
 }
 
 std::vector<uint8_t> HostImage::Read(uint32_t address, std::size_t size) const {

@@ -1,8 +1,11 @@
 // The host image: one mapping of every host address from 0x400000 to 0xA79000, laid out for one
 // build at a chosen base. Header page read-only, code pages read+execute, data pages read+write,
-// 0xCC wherever nothing is laid out.
+// 0xCC wherever nothing is laid out. On Windows the image is the emulator's own executable: the
+// host's part begins after the emulator's header, code and data (OwnedStart), below the first
+// address any build uses.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "hostsim/addresses.h"
+#include "hostsim/os.h"
 #include "hostsim/thunks.h"
 
 // The base of the image the plugin works on (set by EmulatedHost); the plugin finds it by name, in
@@ -48,7 +52,14 @@ class HostImage {
     return address >= kHeaderStart && size <= kImageEnd - address;
   }
 
-  // Writes whatever the pages' protection, which is afterwards what it was.
+  // Where the host's part of the image begins: 0x400000, or on Windows the first page after the
+  // emulator's own header, code and data.
+  uint32_t OwnedStart() const;
+  // The first code address laid out by the emulator (0x401000 unless OwnedStart is later).
+  uint32_t FirstCodeAddress() const { return std::max(kCodeStart, OwnedStart()); }
+
+  // Writes whatever the pages' protection, which is afterwards what it was. Throws
+  // std::runtime_error below OwnedStart.
   void Write(uint32_t address, std::span<const uint8_t> bytes);
   template <typename T>
   void Set(uint32_t address, const T& value) {
@@ -57,8 +68,10 @@ class HostImage {
   std::vector<uint8_t> Read(uint32_t address, std::size_t size) const;
   // Protection of the page holding `address`, "r-x" style.
   std::string Protection(uint32_t address) const { return ProtectionOf(At(address)); }
-  // The code pages, 0x401000 to 0x680000.
-  std::vector<uint8_t> CodeBytes() const { return Read(kCodeStart, kDataStart - kCodeStart); }
+  // The code pages from FirstCodeAddress to 0x680000.
+  std::vector<uint8_t> CodeBytes() const {
+    return Read(FirstCodeAddress(), kDataStart - FirstCodeAddress());
+  }
 
   // Executes the site (as written for base 0x400000) with its caller's arguments; returns EAX.
   uint32_t CallSite(uint32_t site, std::span<const uint32_t> args) const;
@@ -74,6 +87,7 @@ class HostImage {
   int32_t build_;
   const BuildLayout* layout_;
   uint32_t base_;
+  os::ImageMemory memory_{};
   uint8_t* mapping_ = nullptr;
   std::unique_ptr<SiteThunks> thunks_;
 };

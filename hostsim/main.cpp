@@ -1,17 +1,13 @@
 // nightglass-hostsim: plays the host game for the Nightglass plugin and prints what the plugin
 // hands the game, one JSON object per line.
-#include <limits.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <cstring>
-#include <fstream>
-#include <iostream>
+#include <memory>
 #include <string>
 
 #include "hostsim/crash.h"
 #include "hostsim/hostsim.h"
+#include "hostsim/os.h"
 
 namespace {
 
@@ -22,11 +18,13 @@ Plays the host game for the Nightglass plugin. Reads commands from SCRIPT (or st
 per line; '#' starts a comment; numbers are decimal or 0x-hex (floats also as 1.5, 1e3, nan, inf).
 Writes one JSON object per line to standard output.
 
-  --plugin PATH  the plugin (default: Nightglass.so beside this program)
+  --plugin PATH  the plugin (default: Nightglass.so, on Windows Nightglass.dll, beside this
+                 program)
   --dir DIR      the current directory while the script runs (the game folder holding
                  Nightglass.ini); the plugin and script paths are resolved before entering it
   --base HEX     map the host image at HEX instead of 0x400000 (page aligned, not overlapping
-                 0x400000-0xA79000); items used at fixed addresses then also live at 0x400000
+                 0x400000-0xA79000); items used at fixed addresses then also live at 0x400000.
+                 Not on Windows, where the host image is this program's own image at 0x400000
 
 Host state (any time):
   build N            before the first load: 100 (default), 110, 120, or 0 (unrecognised host:
@@ -47,7 +45,7 @@ Host state (any time):
   free SLOT          free a slot
 
 Plugin and host execution:
-  load | unload      dlopen / dlclose the plugin
+  load | unload      load / unload the plugin (dlopen / dlclose, LoadLibrary / FreeLibrary)
   startup | update | draw   execute that event's call site
   frame N MS         N times: timer += MS, update, draw (frames numbered from 1)
   moon X Y Z W H R G B I RZ A      the host draws its moon through its site
@@ -69,31 +67,13 @@ routine returns 1. A plugin still loaded after the last command is unloaded sile
 
 Exit status: 0 success; 1 the plugin could not be loaded or the image not mapped; 2 malformed
 script ("line N: message" on standard error; nothing runs) or command line (unknown option,
-bad --base, missing --dir or script); 3 crash (signal,
+bad --base, missing --dir or script); 3 crash (the fault,
 script line and command on standard error).
 )";
 
 int Usage(const std::string& message) {
-  std::cerr << "nightglass-hostsim: " << message << "\n(see --help)" << std::endl;
+  hostsim::os::StandardError() << "nightglass-hostsim: " << message << "\n(see --help)\n";
   return hostsim::kExitMalformed;
-}
-
-// The folder of this program, with a trailing slash.
-std::string ProgramFolder() {
-  char path[PATH_MAX];
-  const ssize_t size = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (size <= 0) return "./";
-  std::string text(path, static_cast<std::size_t>(size));
-  return text.substr(0, text.rfind('/') + 1);
-}
-
-// `path` made absolute against the current directory (it need not exist yet).
-std::string Absolute(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved) != nullptr) return resolved;
-  if (!path.empty() && path[0] == '/') return path;
-  char cwd[PATH_MAX];
-  return getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) + "/" + path : path;
 }
 
 }  // namespace
@@ -105,12 +85,15 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
-      std::cout << kHelp;
+      hostsim::os::StandardOutput() << kHelp;
       return hostsim::kExitOk;
     } else if (arg == "--plugin" && has_value) {
       options.plugin_path = argv[++i];
     } else if (arg == "--dir" && has_value) {
       options.dir = argv[++i];
+    } else if (arg == "--base" && !hostsim::os::ImageCanMove()) {
+      return Usage("--base is not supported on Windows: the host image is this program's own image at "
+                   "0x400000");
     } else if (arg == "--base" && has_value) {
       std::string text = argv[++i];
       if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) text = text.substr(2);
@@ -127,14 +110,17 @@ int main(int argc, char** argv) {
       script_path = arg;
     }
   }
-  options.plugin_path = options.plugin_path.empty() ? ProgramFolder() + "Nightglass.so"
-                                                    : Absolute(options.plugin_path);
+  options.plugin_path = options.plugin_path.empty()
+                            ? hostsim::os::ProgramFolder() + hostsim::os::DefaultPluginName()
+                            : hostsim::os::AbsolutePath(options.plugin_path);
 
-  std::ifstream file;
+  std::unique_ptr<hostsim::TextIn> file;
   if (!script_path.empty()) {
-    file.open(script_path);
+    file = hostsim::os::OpenText(script_path);
     if (!file) return Usage("cannot read script " + script_path);
   }
+  hostsim::os::UseBinaryOutput();
   hostsim::InstallCrashReporter();
-  return hostsim::RunScript(script_path.empty() ? std::cin : file, std::cout, std::cerr, options);
+  return hostsim::RunScript(file ? *file : hostsim::os::StandardInput(),
+                            hostsim::os::StandardOutput(), hostsim::os::StandardError(), options);
 }

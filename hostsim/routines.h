@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <ostream>
 #include <vector>
 
 #include "hostsim/addresses.h"
+#include "hostsim/text_stream.h"
 
 namespace hostsim {
 
@@ -26,7 +26,7 @@ inline constexpr double kVerticalFovDegrees = 70.0;
 
 // State the routines read or write besides host memory.
 struct RoutineContext {
-  std::ostream* trace = nullptr;       // where each call is recorded; nullptr records nothing
+  TextOut* trace = nullptr;            // where each call is recorded; nullptr records nothing
   uint8_t sky_gate = 1;                // what the sky gate routine returns
   const uint8_t* variables = nullptr;  // the mapping holding the fixed variables (the camera)
 };

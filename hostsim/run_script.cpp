@@ -1,18 +1,15 @@
 // Runs a checked script against the emulated host: host state commands, plugin loading, executing
 // the host's sites, and the commands that look into the image.
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <climits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 
 #include "hostsim/crash.h"
 #include "hostsim/hostsim.h"
+#include "hostsim/os.h"
 
 namespace hostsim {
 
@@ -28,11 +25,11 @@ float AsFloat(uint32_t bits) { return std::bit_cast<float>(bits); }
 
 class ScriptRunner {
  public:
-  ScriptRunner(std::ostream& out, const Options& options)
+  ScriptRunner(TextOut& out, const Options& options)
       : out_(out), options_(options), host_(100, options.base, &out) {}
 
   ~ScriptRunner() {
-    if (plugin_ != nullptr) dlclose(plugin_);
+    if (plugin_ != nullptr) os::UnloadPlugin(plugin_);
   }
 
   void Execute(const Command& c) {
@@ -91,11 +88,12 @@ class ScriptRunner {
     if (n == "load") {
       Print(JsonLine().Str("ev", "load"));
       if (!snapshot_) snapshot_ = host_.Image().CodeBytes();
-      plugin_ = dlopen(options_.plugin_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-      if (plugin_ == nullptr) throw RunError(std::string("cannot load the plugin: ") + dlerror());
+      std::string error;
+      plugin_ = os::LoadPlugin(options_.plugin_path, &error);
+      if (plugin_ == nullptr) throw RunError("cannot load the plugin: " + error);
     } else if (n == "unload") {
       Print(JsonLine().Str("ev", "unload"));
-      dlclose(plugin_);
+      os::UnloadPlugin(plugin_);
       plugin_ = nullptr;
     } else if (n == "startup") {
       RunEvent("startup", layout.startup_site);
@@ -186,7 +184,8 @@ class ScriptRunner {
       while (end < now.size() && now[end] != (*snapshot_)[end]) ++end;
       ranges += (ranges.size() > 1 ? "," : "") +
                 JsonLine()
-                    .Str("addr", FormatAddress(kCodeStart + static_cast<uint32_t>(i)))
+                    .Str("addr", FormatAddress(host_.Image().FirstCodeAddress() +
+                                               static_cast<uint32_t>(i)))
                     .Str("hex", FormatHex(now.data() + i, end - i))
                     .Text();
       i = end;
@@ -199,7 +198,7 @@ class ScriptRunner {
   }
   void Print(const JsonLine& line) { WriteLine(out_, line); }
 
-  std::ostream& out_;
+  TextOut& out_;
   const Options& options_;
   EmulatedHost host_;
   void* plugin_ = nullptr;
@@ -212,16 +211,13 @@ class DirectoryScope {
  public:
   explicit DirectoryScope(const std::string& dir) {
     if (dir.empty()) return;
-    char buffer[PATH_MAX];
-    if (getcwd(buffer, sizeof buffer) == nullptr)
-      throw std::runtime_error("cannot read the current directory");
-    previous_ = buffer;
-    if (chdir(dir.c_str()) != 0) throw std::runtime_error("cannot enter directory " + dir);
+    previous_ = os::CurrentDirectory();
+    if (previous_.empty()) throw std::runtime_error("cannot read the current directory");
+    if (!os::ChangeDirectory(dir)) throw std::runtime_error("cannot enter directory " + dir);
   }
   ~DirectoryScope() {
-    if (!previous_.empty() && chdir(previous_.c_str()) != 0) {
-      // Nothing sensible is left to do: the run is over.
-    }
+    // Nothing sensible is left to do when this fails: the run is over.
+    if (!previous_.empty()) os::ChangeDirectory(previous_);
   }
 
  private:
@@ -230,25 +226,25 @@ class DirectoryScope {
 
 }  // namespace
 
-int RunScript(std::istream& script, std::ostream& out, std::ostream& err, const Options& options) {
+int RunScript(TextIn& script, TextOut& out, TextOut& err, const Options& options) {
   std::vector<Command> commands;
   ScriptError error;
   if (!ParseScript(script, &commands, &error)) {
-    err << "line " << error.line << ": " << error.message << std::endl;
+    err << "line " << error.line << ": " << error.message << '\n';
     return kExitMalformed;
   }
   std::unique_ptr<DirectoryScope> directory;
   try {
     directory = std::make_unique<DirectoryScope>(options.dir);
   } catch (const std::exception& e) {
-    err << e.what() << std::endl;
+    err << e.what() << '\n';
     return kExitMalformed;
   }
   std::unique_ptr<ScriptRunner> runner;
   try {
     runner = std::make_unique<ScriptRunner>(out, options);
   } catch (const std::exception& e) {
-    err << e.what() << std::endl;
+    err << e.what() << '\n';
     return kExitFailure;
   }
   for (const Command& command : commands) {
@@ -256,7 +252,7 @@ int RunScript(std::istream& script, std::ostream& out, std::ostream& err, const 
     try {
       runner->Execute(command);
     } catch (const std::exception& e) {
-      err << "line " << command.line << ": " << e.what() << std::endl;
+      err << "line " << command.line << ": " << e.what() << '\n';
       return kExitFailure;
     }
   }

@@ -4,7 +4,6 @@
 #include <bit>
 #include <charconv>
 #include <optional>
-#include <sstream>
 
 #include "hostsim/addresses.h"
 #include "hostsim/image.h"
@@ -214,16 +213,25 @@ std::string ParseWords(const std::vector<std::string>& words, Command& c) {
   return {};
 }
 
+// The blank-separated words of `text`.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  const char* const blanks = " \t\r\n\v\f";
+  for (std::size_t start = text.find_first_not_of(blanks); start != std::string::npos;) {
+    const std::size_t end = text.find_first_of(blanks, start);
+    words.push_back(text.substr(start, end - start));
+    start = text.find_first_not_of(blanks, end);
+  }
+  return words;
+}
+
 }  // namespace
 
-bool ParseScript(std::istream& script, std::vector<Command>* commands, ScriptError* error) {
+bool ParseScript(TextIn& script, std::vector<Command>* commands, ScriptError* error) {
   Checker checker;
   std::string text;
-  for (int line = 1; std::getline(script, text); ++line) {
-    text = text.substr(0, text.find('#'));
-    std::istringstream split(text);
-    std::vector<std::string> words;
-    for (std::string word; split >> word;) words.push_back(word);
+  for (int line = 1; ReadLine(script, text); ++line) {
+    const std::vector<std::string> words = Words(text.substr(0, text.find('#')));
     if (words.empty()) continue;
     Command command;
     command.line = line;

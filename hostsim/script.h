@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
 #include <string>
 #include <vector>
+
+#include "hostsim/text_stream.h"
 
 namespace hostsim {
 
@@ -26,6 +27,6 @@ struct ScriptError {
 // Parses `script` and checks every command (names, argument counts and numbers, ranges, and the
 // order rules: `build` only before the first `load`, no `load` while loaded, no `unload` while not,
 // vehicle slots inside the pool). Returns false and the first error when the script is malformed.
-bool ParseScript(std::istream& script, std::vector<Command>* commands, ScriptError* error);
+bool ParseScript(TextIn& script, std::vector<Command>* commands, ScriptError* error);
 
 }  // namespace hostsim

@@ -1,11 +1,10 @@
 #include "hostsim/thunks.h"
 
-#include <sys/mman.h>
-
 #include <cstring>
 #include <stdexcept>
 
 #include "hostsim/machine_code.h"
+#include "hostsim/os.h"
 
 namespace hostsim {
 
@@ -42,9 +41,7 @@ std::vector<uint8_t> MakeThunk(uint32_t thunk, uint32_t site, unsigned arg_count
 
 SiteThunks::SiteThunks(const std::vector<CallableSite>& sites) {
   size_ = 4096;
-  void* page = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (page == MAP_FAILED) throw std::runtime_error("cannot map the thunk page");
-  page_ = static_cast<uint8_t*>(page);
+  page_ = os::AllocatePages(size_);
   std::memset(page_, 0xCC, size_);
   std::size_t offset = 0;
   for (const CallableSite& site : sites) {
@@ -57,10 +54,10 @@ SiteThunks::SiteThunks(const std::vector<CallableSite>& sites) {
     thunks_.push_back({site, entry, entry + return_offset});
     offset = (offset + code.size() + 15) & ~std::size_t{15};
   }
-  mprotect(page_, size_, PROT_READ | PROT_EXEC);
+  os::SetProtection(page_, size_, "r-x");
 }
 
-SiteThunks::~SiteThunks() { munmap(page_, size_); }
+SiteThunks::~SiteThunks() { os::FreePages(page_, size_); }
 
 const SiteThunks::Thunk& SiteThunks::Find(uint32_t site) const {
   for (const Thunk& thunk : thunks_) {

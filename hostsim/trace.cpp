@@ -80,7 +80,7 @@ JsonLine& JsonLine::Raw(std::string_view key, std::string_view json) {
   return *this;
 }
 
-void WriteLine(std::ostream& out, const JsonLine& line) {
+void WriteLine(TextOut& out, const JsonLine& line) {
   out << line.Text() << '\n';
   out.flush();
 }

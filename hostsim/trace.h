@@ -4,9 +4,10 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <ostream>
 #include <string>
 #include <string_view>
+
+#include "hostsim/text_stream.h"
 
 namespace hostsim {
 
@@ -37,6 +38,6 @@ class JsonLine {
 };
 
 // Writes `line` followed by a newline and flushes.
-void WriteLine(std::ostream& out, const JsonLine& line);
+void WriteLine(TextOut& out, const JsonLine& line);
 
 }  // namespace hostsim
