@@ -21,3 +21,7 @@ ctest --test-dir build/linux --output-on-failure -j "$jobs"
 export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 echo "settings conversions under Wine:"
 wine build/windows/settings_check.exe
+
+# The emulator scenarios under Wine: the Windows emulator with the real DLL, traces compared.
+echo "emulator scenarios under Wine:"
+bash tests/run_scenarios_wine.sh build/windows
