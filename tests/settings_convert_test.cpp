@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/conversion_oracle.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -13,17 +15,6 @@
 #include <vector>
 
 namespace {
-
-// The message of the conversion error `text` raises in `parse`, or "" when it raises none.
-template <typename Parse>
-std::string ErrorOf(Parse parse, const std::string& text) {
-  try {
-    parse(text);
-  } catch (const SettingsConversionError& error) {
-    return error.what();
-  }
-  return "";
-}
 
 TEST(ParseInt, ReadsTheLeadingDecimalNumberOrFailsWithTheClassicMessages) {
   EXPECT_EQ(ParseInt("12abc"), 12);
@@ -103,44 +94,19 @@ TEST(KeyConverter, FirstErrorEndsTheConversionsAndEarlierValuesStay) {
   EXPECT_EQ(d, -1);
 }
 
-// Random texts from the characters that matter to number syntax, and the tricky ones written out.
-std::vector<std::string> NumberLikeTexts() {
-  std::vector<std::string> texts = {"", " ", "+", "-", ".", "e", "1e", "1e+", "-.e1", "0x", "00.5",
-                                    "1..2", "+-1", "2147483648", "-2147483648", "1e-45", "7e-46",
-                                    "3.4028235e38", "3.4028236e38", "1e39 1", "9e-39 2", "0x1p-150", "0x.8p-148", "nan(x)", "infinit", "0x1.fffffffp127"};
-  const std::string alphabet = "0123456789+-.eE ,\t1x0xpPafinINy(";
-  std::mt19937 random(11);
-  for (int i = 0; i < 20000; ++i) {
-    std::string text(random() % 12, ' ');
-    for (char& c : text) c = alphabet[random() % alphabet.size()];
-    texts.push_back(text);
-  }
-  return texts;
-}
-
 // The lists must read exactly as a classic-locale stream does.
 TEST(ParseLists, AgreeWithTheStandardStream) {
   for (const std::string& text : NumberLikeTexts()) {
-    std::istringstream ints(text);
-    ints.imbue(std::locale::classic());
-    IntList3 expected_ints;
-    while (expected_ints.count < 3 && ints >> expected_ints.values[expected_ints.count]) {
-      ++expected_ints.count;
-    }
+    const std::vector<int32_t> expected_ints = StreamNumbers<int32_t>(text);
     const IntList3 got_ints = ParseColourList(text);
-    ASSERT_EQ(got_ints.count, expected_ints.count) << '"' << text << '"';
-    for (int i = 0; i < got_ints.count; ++i) ASSERT_EQ(got_ints.values[i], expected_ints.values[i]);
+    ASSERT_EQ(got_ints.count, static_cast<int>(expected_ints.size())) << '"' << text << '"';
+    for (int i = 0; i < got_ints.count; ++i) ASSERT_EQ(got_ints.values[i], expected_ints[i]);
 
-    std::istringstream floats(text);
-    floats.imbue(std::locale::classic());
-    FloatList3 expected_floats;
-    while (expected_floats.count < 3 && floats >> expected_floats.values[expected_floats.count]) {
-      ++expected_floats.count;
-    }
+    const std::vector<float> expected_floats = StreamNumbers<float>(text);
     const FloatList3 got_floats = ParseVectorList(text);
-    ASSERT_EQ(got_floats.count, expected_floats.count) << '"' << text << '"';
+    ASSERT_EQ(got_floats.count, static_cast<int>(expected_floats.size())) << '"' << text << '"';
     for (int i = 0; i < got_floats.count; ++i) {
-      ASSERT_EQ(got_floats.values[i], expected_floats.values[i]) << '"' << text << '"';
+      ASSERT_EQ(got_floats.values[i], expected_floats[i]) << '"' << text << '"';
     }
   }
 }
@@ -149,23 +115,15 @@ TEST(ParseLists, AgreeWithTheStandardStream) {
 // subnormal result (for which strtof also reports a range error) is a value.
 TEST(ParseNumbers, AgreeWithTheCLibrary) {
   for (const std::string& text : NumberLikeTexts()) {
-    char* end = nullptr;
-    errno = 0;
-    const long expected_int = std::strtol(text.c_str(), &end, 10);
-    const std::string int_error = end == text.c_str() ? "invalid stoi argument"
-                                  : errno == ERANGE   ? "stoi argument out of range"
-                                                      : "";
+    long expected_int = 0;
+    const std::string int_error = StrtolExpectation(text, &expected_int);
     ASSERT_EQ(ErrorOf(ParseInt, text), int_error) << '"' << text << '"';
     if (int_error.empty()) {
       ASSERT_EQ(ParseInt(text), expected_int) << '"' << text << '"';
     }
 
-    errno = 0;
-    const float expected_float = std::strtof(text.c_str(), &end);
-    const bool subnormal = expected_float != 0 && std::fpclassify(expected_float) == FP_SUBNORMAL;
-    const std::string float_error = end == text.c_str()                 ? "invalid stof argument"
-                                    : errno == ERANGE && !subnormal ? "stof argument out of range"
-                                                                    : "";
+    float expected_float = 0;
+    const std::string float_error = StrtofExpectation(text, &expected_float);
     ASSERT_EQ(ErrorOf(ParseFloat, text), float_error) << '"' << text << '"';
     if (!float_error.empty()) continue;
     const float got = ParseFloat(text);
