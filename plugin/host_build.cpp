@@ -24,11 +24,11 @@ constexpr BuildProbe kBuildProbes[] = {
 
 }  // namespace
 
-uint8_t* HostVehiclePool = nullptr;
-uint8_t* HostSkyGate = nullptr;
-uint8_t* HostAddPointLight = nullptr;
-uint8_t* HostTimeMs = nullptr;
-uint8_t* HostTimeStep = nullptr;
+const volatile uint32_t* HostVehiclePool = nullptr;
+HostSkyGateRoutine HostSkyGate = nullptr;
+HostAddPointLightRoutine HostAddPointLight = nullptr;
+const volatile uint32_t* HostTimeMs = nullptr;
+const volatile float* HostTimeStep = nullptr;
 
 uint8_t* HostModuleBase() noexcept {
   static uint8_t* const base = platform::HostExecutableBase();
@@ -64,9 +64,11 @@ uint8_t* ResolveHostReference(uint32_t build100, uint32_t build110, uint32_t bui
 }
 
 void ResolveHostReferences() noexcept {
-  HostVehiclePool = ResolveHostReference(0xA0FDE4, 0xA0FDEC, 0xA0EDEC);
-  HostSkyGate = ResolveHostReference(0x4A4390, 0x4A43B0, 0x4A4250);
-  HostAddPointLight = ResolveHostReference(0x567700, 0x567720, 0x5675F0);
-  HostTimeMs = ResolveHostReference(0x974B2C, 0x974B34, 0x973B34);
-  HostTimeStep = ResolveHostReference(0x975424, 0x97542C, 0x97442C);
+  HostVehiclePool =
+      reinterpret_cast<const volatile uint32_t*>(ResolveHostReference(0xA0FDE4, 0xA0FDEC, 0xA0EDEC));
+  HostSkyGate = reinterpret_cast<HostSkyGateRoutine>(ResolveHostReference(0x4A4390, 0x4A43B0, 0x4A4250));
+  HostAddPointLight =
+      reinterpret_cast<HostAddPointLightRoutine>(ResolveHostReference(0x567700, 0x567720, 0x5675F0));
+  HostTimeMs = reinterpret_cast<const volatile uint32_t*>(ResolveHostReference(0x974B2C, 0x974B34, 0x973B34));
+  HostTimeStep = reinterpret_cast<const volatile float*>(ResolveHostReference(0x975424, 0x97542C, 0x97442C));
 }

@@ -25,9 +25,17 @@ uint8_t* ResolveHostReference(uint32_t build100, uint32_t build110, uint32_t bui
 // Fills the five build-dependent references below, in this order; run once at load, before any feature.
 void ResolveHostReferences() noexcept;
 
-// The five build-dependent references, resolved at load. Not to be used with build 0.
-extern uint8_t* HostVehiclePool;    // variable holding the pointer to the vehicle pool
-extern uint8_t* HostSkyGate;        // routine: no arguments, returns a byte
-extern uint8_t* HostAddPointLight;  // routine
-extern uint8_t* HostTimeMs;         // variable: unsigned 32-bit millisecond counter
-extern uint8_t* HostTimeStep;       // variable: float time step of the current frame
+// The host routines reached through a build-dependent reference.
+using HostSkyGateRoutine = uint8_t (*)();  // non-zero when the sky may be drawn this frame
+// 0, position x y z, direction x y z, brightness, red green blue (0..1), 0, 1.
+using HostAddPointLightRoutine = void (*)(int32_t kind, float x, float y, float z, float dx, float dy,
+                                          float dz, float brightness, float red, float green,
+                                          float blue, int32_t arg11, int32_t arg12);
+
+// The five build-dependent references, resolved at load, each typed as what lies at its address.
+// Not to be used with build 0, where each holds the rebased address 0.
+extern const volatile uint32_t* HostVehiclePool;     // variable: the 32-bit address of the vehicle pool
+extern HostSkyGateRoutine HostSkyGate;               // routine, called by HostSkyGateOpen()
+extern HostAddPointLightRoutine HostAddPointLight;   // routine
+extern const volatile uint32_t* HostTimeMs;          // variable: millisecond counter, see HostTimeNow()
+extern const volatile float* HostTimeStep;           // variable: time step of the current frame

@@ -47,7 +47,10 @@ inline uint8_t HostClockHour() noexcept { return ReadHostVariable<uint8_t>(kHost
 inline uint8_t HostClockMinute() noexcept { return ReadHostVariable<uint8_t>(kHostClockMinuteAddress); }
 
 // The host's millisecond counter, read through the reference resolved at load.
-inline uint32_t HostTimeNow() noexcept { return *reinterpret_cast<const volatile uint32_t*>(HostTimeMs); }
+inline uint32_t HostTimeNow() noexcept { return *HostTimeMs; }
+
+// The host's time step of the current frame, read through the reference resolved at load.
+inline float HostTimeStepNow() noexcept { return *HostTimeStep; }
 
 inline void HostDrawSprite(float x, float y, float z, float width, float height, uint8_t red,
                            uint8_t green, uint8_t blue, int32_t intensity, float recip_z,

@@ -65,16 +65,16 @@ TEST(RebaseHostAddress, FollowsTheImageBase) {
     EXPECT_EQ(RebaseHostAddress(0x400000), reinterpret_cast<uint8_t*>(0x1000000));
     EXPECT_EQ(CurrentHostBuild(), 110);
     ResolveHostReferences();
-    EXPECT_EQ(HostTimeMs, host.Image().At(0x974B34));
-    EXPECT_EQ(HostSkyGate, host.Image().At(0x4A43B0));
+    EXPECT_EQ(HostTimeMs, reinterpret_cast<const volatile uint32_t*>(host.Image().At(0x974B34)));
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(HostSkyGate), host.Image().At(0x4A43B0));
   });
   EXPECT_ISOLATED({
     hostsim::EmulatedHost host(120, hostsim::kDefaultBase, nullptr);
     EXPECT_EQ(RebaseHostAddress(0x667BF0), reinterpret_cast<uint8_t*>(0x667BF0));
     ResolveHostReferences();
-    EXPECT_EQ(HostVehiclePool, reinterpret_cast<uint8_t*>(0xA0EDEC));
-    EXPECT_EQ(HostAddPointLight, reinterpret_cast<uint8_t*>(0x5675F0));
-    EXPECT_EQ(HostTimeStep, reinterpret_cast<uint8_t*>(0x97442C));
+    EXPECT_EQ(HostVehiclePool, reinterpret_cast<const volatile uint32_t*>(0xA0EDEC));
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(HostAddPointLight), reinterpret_cast<uint8_t*>(0x5675F0));
+    EXPECT_EQ(HostTimeStep, reinterpret_cast<const volatile float*>(0x97442C));
   });
 }
 

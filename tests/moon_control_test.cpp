@@ -40,7 +40,7 @@ TEST(MoonShading, DefaultsLeaveEverySlotBitForBit) {
 
 TEST(MoonShading, BlinkTakesTimeSignedAndSumsBeyond32Bits) {
   MoonSettingsState blink;
-  blink.type = kMoonBlink;
+  blink.Type = kMoonBlink;
   // Signed times below 0 leave a remainder in (-1000, 0], which is always lit; only the low byte of
   // the alpha slot changes.
   for (const uint32_t time : {0xFFFFFFFFu, 0x80000000u}) {
@@ -61,9 +61,9 @@ TEST(MoonShading, BlinkTakesTimeSignedAndSumsBeyond32Bits) {
 
 TEST(MoonShading, PulsePeriodIsOnPlusOff) {
   MoonSettingsState pulse;
-  pulse.type = kMoonPulse;
-  pulse.on_time = 1500;
-  pulse.off_time = 500;
+  pulse.Type = kMoonPulse;
+  pulse.OnTime = 1500;
+  pulse.OffTime = 500;
   // Period 2000: full at a quarter (500), dark at three quarters (1500); a period of 1000 would
   // give half brightness (100) at both.
   for (const auto& [time, red] : {std::pair{500u, 200u}, {1500u, 0u}}) {
@@ -77,15 +77,15 @@ TEST(MoonShading, PulsePeriodIsOnPlusOff) {
 
 TEST(MoonSettingsLoader, StopsAtTheFirstBadKeyAndKeepsUnreadChannels) {
   MoonSettingsState settings;
-  settings.colour = {1, 2, 3};
+  settings.Colour = {1, 2, 3};
   LoadMoonSettings({{"Moon_Color", "10 20,30"}, {"Moon_Size", "2.5x"}, {"Moon_Type", "blink"},
                     {"Moon_OnTime", "5"}, {"Moon_OffTime", "6"}},
                    settings);
-  EXPECT_EQ(settings.colour, (std::array<uint8_t, 3>{10, 20, 3}));
-  EXPECT_EQ(settings.size, 2.5f);
-  EXPECT_EQ(settings.type, 0);
-  EXPECT_EQ(settings.on_time, 200);
-  EXPECT_EQ(settings.off_time, 800);
+  EXPECT_EQ(settings.Colour, (std::array<uint8_t, 3>{10, 20, 3}));
+  EXPECT_EQ(settings.Size, 2.5f);
+  EXPECT_EQ(settings.Type, 0);
+  EXPECT_EQ(settings.OnTime, 200);
+  EXPECT_EQ(settings.OffTime, 800);
 }
 
 TEST(MoonControlStart, SiteBecomesACallOfTheHook) {

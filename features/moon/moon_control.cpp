@@ -27,11 +27,11 @@ void DrawMoonSprite(const MoonSprite& sprite) {
 
 void LoadMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept {
   KeyConverter convert(table);
-  convert.Colour("Moon_Color", settings.colour);
-  convert.Float("Moon_Size", settings.size);
-  convert.Int("Moon_Type", settings.type);
-  convert.Int("Moon_OnTime", settings.on_time);
-  convert.Int("Moon_OffTime", settings.off_time);
+  convert.Colour("Moon_Color", settings.Colour);
+  convert.Float("Moon_Size", settings.Size);
+  convert.Int("Moon_Type", settings.Type);
+  convert.Int("Moon_OnTime", settings.OnTime);
+  convert.Int("Moon_OffTime", settings.OffTime);
 }
 
 void MoonSpriteHook(float x, float y, float z, float width, float height, uint32_t red, uint32_t green,

@@ -32,13 +32,13 @@ uint8_t MoonTintChannel(uint8_t tint, uint8_t channel, float brightness) noexcep
 
 void ShadeMoonSprite(const MoonSettingsState& settings, uint32_t host_time, MoonSprite& sprite) noexcept {
   float brightness = 1.0f;
-  if (settings.type == kMoonBlink) {
+  if (settings.Type == kMoonBlink) {
     const auto host_alpha = static_cast<uint8_t>(sprite.alpha);
     const auto signed_time = static_cast<int32_t>(host_time);  // same bits, taken as signed
     sprite.alpha = ReplaceLowByte(
-        sprite.alpha, MoonBlinkAlpha(settings.on_time, settings.off_time, signed_time, host_alpha));
-  } else if (settings.type == kMoonPulse) {
-    brightness = MoonPulseBrightness(settings.on_time, settings.off_time, host_time);
+        sprite.alpha, MoonBlinkAlpha(settings.OnTime, settings.OffTime, signed_time, host_alpha));
+  } else if (settings.Type == kMoonPulse) {
+    brightness = MoonPulseBrightness(settings.OnTime, settings.OffTime, host_time);
     sprite.alpha = ReplaceLowByte(sprite.alpha, 255);
   }
 
@@ -46,13 +46,13 @@ void ShadeMoonSprite(const MoonSettingsState& settings, uint32_t host_time, Moon
   uint32_t* const channels[3] = {&sprite.red, &sprite.green, &sprite.blue};
   for (int i = 0; i < 3; ++i) {
     const auto channel = static_cast<uint8_t>(*channels[i]);
-    *channels[i] = ReplaceLowByte(*channels[i], MoonTintChannel(settings.colour[i], channel, brightness));
+    *channels[i] = ReplaceLowByte(*channels[i], MoonTintChannel(settings.Colour[i], channel, brightness));
   }
 
   // Multiplying by 1 would quieten a signalling NaN the host passed, so size 1 leaves the
   // floats alone rather than multiplying.
-  if (settings.size != 1.0f) {
-    sprite.width *= settings.size;
-    sprite.height *= settings.size;
+  if (settings.Size != 1.0f) {
+    sprite.width *= settings.Size;
+    sprite.height *= settings.Size;
   }
 }

@@ -7,11 +7,11 @@
 
 // The moon's settings, written once at start-up and read on every moon draw.
 struct MoonSettingsState {
-  std::array<uint8_t, 3> colour{255, 255, 255};  // tint of red, green, blue; 255 keeps a channel
-  float size = 1.0f;                             // factor on the sprite's width and height
-  int32_t type = 0;                              // 1 blink, 2 pulse; any other value is steady
-  int32_t on_time = 200;                         // milliseconds lit (blink) / part of the period (pulse)
-  int32_t off_time = 800;                        // milliseconds dark (blink) / part of the period (pulse)
+  std::array<uint8_t, 3> Colour{255, 255, 255};  // tint of red, green, blue; 255 keeps a channel
+  float Size = 1.0f;                             // factor on the sprite's width and height
+  int32_t Type = 0;                              // 1 blink, 2 pulse; any other value is steady
+  int32_t OnTime = 200;                          // milliseconds lit (blink) / part of the period (pulse)
+  int32_t OffTime = 800;                         // milliseconds dark (blink) / part of the period (pulse)
 };
 
 inline constexpr int32_t kMoonBlink = 1;

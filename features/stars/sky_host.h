@@ -35,7 +35,6 @@ using HostRenderStateRoutine = void (*)(uint32_t state, uint32_t value);
 // the point lies on the screen.
 using HostProjectRoutine = uint8_t (*)(const HostVector* world, HostVector* screen, float* width_scale,
                                        float* height_scale, int32_t zero);
-using HostSkyGateRoutine = uint8_t (*)();
 
 inline void HostSetRenderState(uint32_t state, uint32_t value) {
   reinterpret_cast<HostRenderStateRoutine>(static_cast<uintptr_t>(kHostSetRenderStateAddress))(state,
@@ -49,7 +48,7 @@ inline bool HostProjectToScreen(const HostVector& world, HostVector& screen, flo
 }
 
 // True when the host's sky gate (resolved per build at load) lets the sky be drawn this frame.
-inline bool HostSkyGateOpen() { return reinterpret_cast<HostSkyGateRoutine>(HostSkyGate)() != 0; }
+inline bool HostSkyGateOpen() { return HostSkyGate() != 0; }
 
 // Three consecutive host floats.
 inline HostVector ReadHostVector(uint32_t address) noexcept {
