@@ -1,7 +1,130 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need, from Debian's packages. Does nothing when all of it
-# is present, so every build command can call it first.
+# Installs what the build and the tests need, from Debian's packages, and makes sure this machine
+# runs the 32-bit (i386) programs that the build makes. Does nothing when all of it is present, so
+# every build command can call it first.
+#
+# Usage: setup.sh [--i386-runner=auto|qemu] [--release-i386-runner]
+#   auto (default): i386 programs run natively where the kernel can run them; only where it cannot
+#        is a user-mode i386 emulator (qemu-i386) installed and registered with binfmt_misc.
+#   qemu: register the user-mode emulator even where the kernel runs i386 natively, so that a
+#        native machine can exercise the path that a 64-bit-only kernel takes. Also set by
+#        NIGHTGLASS_I386_RUNNER=qemu.
+#   --release-i386-runner: remove our binfmt_misc entry again, but only if i386 programs then
+#        still run natively (used after a forced run; a kernel that needs the emulator keeps it).
 set -euo pipefail
+
+runner=${NIGHTGLASS_I386_RUNNER:-auto}
+release=0
+for arg in "$@"; do
+  case $arg in
+    --i386-runner=auto | --i386-runner=qemu) runner=${arg#--i386-runner=} ;;
+    --release-i386-runner) release=1 ;;
+    *) echo "setup: unknown argument $arg (see the comment at the top of $0)" >&2; exit 2 ;;
+  esac
+done
+case $runner in auto | qemu) ;; *) echo "setup: NIGHTGLASS_I386_RUNNER must be auto or qemu" >&2; exit 2 ;; esac
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+binfmt=/proc/sys/fs/binfmt_misc
+entry_name=nightglass-i386
+entry=$binfmt/$entry_name
+
+# Runs a 96-byte static i386 program (no libraries: exit(42) through int 0x80). Success means the
+# kernel, natively or through a registered emulator, runs i386 programs. The program is written
+# byte by byte so that nothing needs to be installed to ask the question.
+runs_i386() {
+  local probe status dir
+  # Inside the project's build folder rather than /tmp, which may be mounted without exec rights.
+  dir="$(dirname "$0")/../build"
+  mkdir -p "$dir"
+  probe=$(mktemp "$dir/i386-probe.XXXXXX")
+  # ELF header: 32-bit, little-endian, executable for i386, entry 0x8048054, one program header.
+  printf '\177\105\114\106\001\001\001\000\000\000\000\000\000\000\000\000' >"$probe"
+  printf '\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000' >>"$probe"
+  printf '\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000' >>"$probe"
+  # Program header: PT_LOAD of the whole 96 bytes at 0x8048000, read+execute.
+  printf '\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010' >>"$probe"
+  printf '\000\200\004\010\140\000\000\000\140\000\000\000\005\000\000\000' >>"$probe"
+  # Code: mov eax, 1; mov ebx, 42; int 0x80 (exit(42)).
+  printf '\000\020\000\000\270\001\000\000\000\273\052\000\000\000\315\200' >>"$probe"
+  chmod +x "$probe"
+  status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [ "$status" -eq 42 ]
+}
+
+binfmt_mounted() { [ -e "$binfmt/register" ]; }
+
+if [ "$release" -eq 1 ]; then
+  [ -e "$entry" ] || exit 0
+  echo 0 | $sudo tee "$entry" >/dev/null
+  if runs_i386; then
+    echo -1 | $sudo tee "$entry" >/dev/null
+    echo "setup: removed the binfmt_misc entry $entry_name; i386 programs run natively again" >&2
+  else
+    echo 1 | $sudo tee "$entry" >/dev/null
+  fi
+  exit 0
+fi
+
+# qemu-i386 10 or later: older versions (Debian 12's own 7.2) report the host's view of guest pages
+# in /proc/self/maps, where code pages read r--, so restoring a page's protection from there would
+# make the host's code non-executable. Debian 12 has version 10 in its backports.
+qemu_good() {
+  local version
+  [ -x /usr/bin/qemu-i386 ] || return 1
+  version=$(/usr/bin/qemu-i386 --version | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p')
+  [ -n "$version" ] && [ "$version" -ge 10 ]
+}
+
+install_qemu() {
+  qemu_good && return 0
+  local suite=()
+  if [ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
+    if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+      printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+        $sudo tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
+    fi
+    suite=(-t bookworm-backports)
+  fi
+  echo "setup: installing qemu-user ${suite[*]}" >&2
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${suite[@]}" qemu-user >&2
+  if ! qemu_good; then
+    echo "setup: qemu-i386 10 or later is needed to run the i386 programs here; got: $(/usr/bin/qemu-i386 --version 2>&1 | head -n 1)" >&2
+    exit 1
+  fi
+}
+
+# Registers qemu-i386 for i386 ELF programs. The flag F opens the interpreter now, so it is found
+# from any mount namespace or chroot (Wine's, for one). binfmt_misc entries are consulted before the
+# kernel's own ELF loader, so the entry also takes over where the kernel could run i386 itself.
+register_qemu() {
+  if ! binfmt_mounted; then
+    $sudo mount -t binfmt_misc binfmt_misc "$binfmt"
+  fi
+  if [ -e "$entry" ]; then
+    echo 1 | $sudo tee "$entry" >/dev/null
+    return 0
+  fi
+  local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  echo "setup: registering /usr/bin/qemu-i386 for i386 programs (binfmt_misc entry $entry_name)" >&2
+  printf ':%s:M::%s:%s:/usr/bin/qemu-i386:F' "$entry_name" "$magic" "$mask" | $sudo tee "$binfmt/register" >/dev/null
+}
+
+if [ "$runner" = qemu ] || ! runs_i386; then
+  install_qemu
+  register_qemu
+  if ! runs_i386; then
+    echo "setup: i386 programs still do not run after registering qemu-i386 with binfmt_misc" >&2
+    exit 1
+  fi
+fi
 
 packages=(
   cmake ninja-build g++ g++-multilib
@@ -19,12 +142,9 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "setup: installing ${missing[*]}" >&2
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

@@ -1,9 +1,24 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds both toolchains and runs every test.
+# Usage: test.sh [--i386-runner=qemu]
+#   --i386-runner=qemu runs every i386 program (tests, emulated host, Wine) through the user-mode
+#   emulator even where the kernel runs them natively, as a kernel without 32-bit support must;
+#   the registration is taken back at the end when the kernel can do without it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+setup_args=()
+for arg in "$@"; do
+  case $arg in
+    --i386-runner=*) setup_args+=("$arg") ;;
+    *) echo "test.sh: unknown argument $arg" >&2; exit 2 ;;
+  esac
+done
+if [[ " ${setup_args[*]:-} " == *" --i386-runner=qemu "* || ${NIGHTGLASS_I386_RUNNER:-} == qemu ]]; then
+  trap 'bash scripts/setup.sh --release-i386-runner' EXIT
+fi
+
+bash scripts/setup.sh "${setup_args[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -14,6 +29,15 @@ ninja -C build/linux -j "$jobs"
 # 32-bit Windows: the DLL the game loads (and the Windows-side checks), so a break there fails too.
 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 ninja -C build/windows -j "$jobs"
+
+# Which runner the i386 programs below use: a native kernel reports its own machine (x86_64 or
+# i686), the user-mode emulator always reports i686 to the programs it runs on a 64-bit kernel.
+machine=$(build/linux/i386-machine)
+if [ "$machine" = "$(uname -m)" ]; then
+  echo "i386 programs run natively on this kernel ($(uname -m))"
+else
+  echo "i386 programs run through the user-mode emulator: $(/usr/bin/qemu-i386 --version | head -n 1) (they see machine $machine, the kernel is $(uname -m))"
+fi
 
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
