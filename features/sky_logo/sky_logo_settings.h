@@ -18,6 +18,8 @@ struct SkyLogoElement {
   ElementType Type = ElementType::Steady;
   int32_t OnTime = 0;   // Blink: milliseconds lit
   int32_t OffTime = 0;  // Blink: milliseconds dark
+
+  bool operator==(const SkyLogoElement&) const = default;
 };
 
 // The hours of the game clock during which the R or the star shows, with its fades.
@@ -28,6 +30,8 @@ struct SkyLogoWindow {
   bool FadeOutEnable = true;
   float FadeInDuration = 1.5f;   // hours
   float FadeOutDuration = 1.5f;  // hours
+
+  bool operator==(const SkyLogoWindow&) const = default;
 };
 
 // What every run of the loader puts back before it reads the file.
@@ -46,6 +50,8 @@ struct SkyLogoSettingsState {
   SkyLogoElement Trail3 = kTrail3ElementDefaults;
   SkyLogoWindow RWindow;
   SkyLogoWindow StarWindow;
+
+  bool operator==(const SkyLogoSettingsState&) const = default;
 };
 
 extern SkyLogoSettingsState SkyLogoSettings;
