@@ -1,7 +1,125 @@
 #include "features/sky_logo/sky_logo.h"
 
+#include <cmath>
+#include <limits>
+
+#include "injector/hooking.h"
 #include "plugin/events.h"
+#include "plugin/host_build.h"
+#include "plugin/host_guard.h"
+#include "plugin/host_interface.h"
+
+// The fades below rely on IEEE division and comparisons with NaN.
+static_assert(std::numeric_limits<float>::is_iec559);
+
+namespace {
+
+constexpr int64_t kMinutesPerDay = 1440;
+
+// The host sprite routines seen as eleven 32-bit slots; the 8-bit arguments are passed as whole
+// slots holding 0 to 255.
+using HostSpriteSlots = uint32_t (*)(float x, float y, float z, float width, float height, uint32_t red,
+                                     uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
+                                     uint32_t alpha);
+
+// Limits to 0 to 1; NaN counts as 0 (a fade of no length at its boundary minute divides 0 by 0).
+float ClampUnit(float value) noexcept {
+  if (!(value > 0.0f)) return 0.0f;
+  return value < 1.0f ? value : 1.0f;
+}
+
+// The body of both hooks: decides how strongly the sprite shows and draws it with `routine`.
+uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const SkyLogoWindow& window,
+                        LogoPulse pulse, float x, float y, float z, float width, float height,
+                        float recip_z) {
+  if (SceneSuppressesSky(HostSceneCode())) return 0;
+  const float fade = HourWindowFade(window, HostClockHour(), HostClockMinute());
+  if (!(fade > 0.0f)) return 0;
+  const float share = ElementBlinkFactor(element, pulse, HostTimeNow()) * fade;
+  // In the dark phase of a blink the sprite is still drawn, black.
+  return reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(routine))(
+      x, y, z, element.Size * width, element.Size * height, LogoChannel(element.Colour[0], share),
+      LogoChannel(element.Colour[1], share), LogoChannel(element.Colour[2], share), 255, recip_z, 255);
+}
+
+}  // namespace
+
+float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) noexcept {
+  const int64_t start = int64_t{window.MinHour} * 60;
+  int64_t end = int64_t{window.MaxHour} * 60;
+  const bool past_midnight = end < start;
+  if (past_midnight) end += kMinutesPerDay;
+  int64_t now = int64_t{hour} * 60 + minute;
+  if (past_midnight && now < start) now += kMinutesPerDay;
+  if (now < start || now > end) return 0.0f;
+
+  // A negative or NaN length fails its test, so that fade does nothing.
+  const float fade_in = window.FadeInDuration * 60.0f;
+  if (window.FadeInEnable && static_cast<float>(now) <= static_cast<float>(start) + fade_in) {
+    return ClampUnit(static_cast<float>(now - start) / fade_in);
+  }
+  const float fade_out = window.FadeOutDuration * 60.0f;
+  if (window.FadeOutEnable && static_cast<float>(now) >= static_cast<float>(end) - fade_out) {
+    return ClampUnit(static_cast<float>(end - now) / fade_out);
+  }
+  return 1.0f;
+}
+
+float ElementBlinkFactor(const SkyLogoElement& element, LogoPulse pulse, uint32_t host_time) noexcept {
+  switch (element.Type) {
+    case ElementType::Blink:
+      return ElementBlinkLit(element, host_time) ? 1.0f : 0.0f;
+    case ElementType::Pulse: {
+      // Single precision throughout; only the sine is taken in double and rounded back to float.
+      const float x = static_cast<float>(host_time) * pulse.Rate + pulse.Phase;
+      const float sine = static_cast<float>(std::sin(static_cast<double>(x)));
+      return (sine + 1.0f) * 0.5f;
+    }
+    default:
+      return 1.0f;
+  }
+}
+
+uint8_t LogoChannel(uint8_t colour, float share) noexcept {
+  const float value = static_cast<float>(colour) * share;
+  if (!(value > 0.0f)) return 0;
+  if (value >= 255.0f) return 255;
+  return static_cast<uint8_t>(static_cast<int32_t>(value));
+}
+
+uint32_t LogoRSpriteHook(float x, float y, float z, float width, float height, uint32_t /*red*/,
+                         uint32_t /*green*/, uint32_t /*blue*/, int32_t /*intensity*/, float recip_z,
+                         uint32_t /*alpha*/) {
+  return plugin::GuardHostCall(uint32_t{0}, [&] {
+    return DrawLogoSprite(kHostDrawSpriteAltAddress, SkyLogoSettings.R, SkyLogoSettings.RWindow, kRPulse,
+                          x, y, z, width, height, recip_z);
+  });
+}
+
+uint32_t LogoStarSpriteHook(float x, float y, float z, float width, float height, uint32_t /*red*/,
+                            uint32_t /*green*/, uint32_t /*blue*/, int32_t /*intensity*/, float recip_z,
+                            uint32_t /*alpha*/) {
+  return plugin::GuardHostCall(uint32_t{0}, [&] {
+    return DrawLogoSprite(kHostDrawSpriteAddress, SkyLogoSettings.Star, SkyLogoSettings.StarWindow,
+                          kStarPulse, x, y, z, width, height, recip_z);
+  });
+}
+
+void PatchRStarLogo() noexcept {
+  const SkyLogoWindow& window = SkyLogoSettings.RWindow;
+  // The operands take min, max, min, max, min; only the low 8 bits of an hour fit.
+  for (size_t i = 0; i < kHostLogoHourOperands.size(); ++i) {
+    const int32_t hour = i % 2 == 0 ? window.MinHour : window.MaxHour;
+    WriteHostByte(kHostLogoHourOperands[i], static_cast<uint8_t>(hour));
+  }
+  // E8 rel32: CALL the hook in place of the host's CALL of its sprite routine; never undone.
+  PatchCall(RebaseHostAddress(kHostLogoRSpriteSite), reinterpret_cast<const void*>(&LogoRSpriteHook));
+  PatchCall(RebaseHostAddress(kHostLogoStarSpriteSite), reinterpret_cast<const void*>(&LogoStarSpriteHook));
+}
 
 RStarLogoPatch::RStarLogoPatch() {
-  StartupEvent += [] {};
+  StartupEvent += [] {
+    LoadSkyLogoSettings();
+    PatchRStarLogo();
+  };
 }

@@ -1,0 +1,74 @@
+#include "features/planes/plane_trails.h"
+
+#include "features/planes/glow_pulse.h"
+#include "injector/hooking.h"
+#include "plugin/events.h"
+#include "plugin/host_build.h"
+#include "plugin/host_guard.h"
+#include "plugin/host_interface.h"
+
+namespace {
+
+// Registers trail `Index`'s glow at `position`, unless the scene hides the sky effects.
+template <size_t Index>
+uint32_t RegisterTrailGlow(const float* position) {
+  if (SceneSuppressesSky(HostSceneCode())) return 0;
+  constexpr TrailBinding kTrail = kTrailBindings[Index];
+  const TrailGlow glow = TrailGlowValues(SkyLogoSettings.*kTrail.Element, kTrail.Phase, HostTimeNow());
+  return HostRegisterGlow(kTrail.TrailGlowId, glow.Red, glow.Green, glow.Blue, glow.Alpha, position,
+                          glow.Size, 4000.0f, 0);
+}
+
+// In place of the host's glow call: the glow routine's sixteen 32-bit slots, position sixth. The
+// host's identifier, colour, size and the rest are not used.
+template <size_t Index>
+uint32_t __attribute__((cdecl)) TrailGlowHook(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                              const float* position, uint32_t, uint32_t, uint32_t,
+                                              uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                              uint32_t, uint32_t) {
+  return plugin::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
+}
+
+// In place of the host's second call per trail: sixteen 32-bit slots, position second. The host
+// routine that stood there is not called.
+template <size_t Index>
+uint32_t __attribute__((cdecl)) TrailGlowSecondaryHook(uint32_t, const float* position, uint32_t,
+                                                       uint32_t, uint32_t, uint32_t, uint32_t,
+                                                       uint32_t, uint32_t, uint32_t, uint32_t,
+                                                       uint32_t, uint32_t, uint32_t, uint32_t,
+                                                       uint32_t) {
+  return plugin::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
+}
+
+void PatchSite(uint32_t listed_site, const void* hook) noexcept {
+  // E8 rel32: CALL the hook in place of the host's CALL; never undone.
+  PatchCall(RebaseHostAddress(listed_site), hook);
+}
+
+}  // namespace
+
+TrailGlow TrailGlowValues(const SkyLogoElement& element, float phase, uint32_t host_time) noexcept {
+  TrailGlow glow{element.Colour[0], element.Colour[1], element.Colour[2], 255, element.Size};
+  if (element.Type == ElementType::Blink) {
+    glow.Alpha = ElementBlinkLit(element, host_time) ? 255 : 0;  // still registered when dark
+  } else if (element.Type == ElementType::Pulse) {
+    glow.Alpha = GlowPulseAlpha(host_time, phase);
+  }
+  return glow;
+}
+
+void PatchPlaneTrails() noexcept {
+  PatchSite(kHostTrailGlowSites[0], reinterpret_cast<const void*>(&TrailGlowHook<0>));
+  PatchSite(kHostTrailGlowSites[1], reinterpret_cast<const void*>(&TrailGlowHook<1>));
+  PatchSite(kHostTrailGlowSites[2], reinterpret_cast<const void*>(&TrailGlowHook<2>));
+  PatchSite(kHostTrailGlowSecondarySites[0], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<0>));
+  PatchSite(kHostTrailGlowSecondarySites[1], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<1>));
+  PatchSite(kHostTrailGlowSecondarySites[2], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<2>));
+}
+
+PlaneTrailsPatch_New::PlaneTrailsPatch_New() {
+  StartupEvent += [] {
+    LoadSkyLogoSettings();
+    PatchPlaneTrails();
+  };
+}

@@ -1,0 +1,54 @@
+#include "features/planes/plane_update.h"
+
+#include "injector/hooking.h"
+#include "plugin/events.h"
+#include "plugin/host_guard.h"
+#include "plugin/host_interface.h"
+#include "settings/convert.h"
+
+// Constant-initialised: the constructor of UpdatePlanesPatch writes them while the plugin loads.
+constinit PlaneUpdateSettings PlaneUpdate;
+constinit PlaneModeState PlaneMode;
+
+void LoadPlaneUpdateSettings(const SettingsTable& table, PlaneUpdateSettings& settings) noexcept {
+  KeyConverter keys(table);
+  keys.Flag("PermanentIgnore", settings.PermanentIgnore);
+  keys.Uint("IgnoreDuration", settings.IgnoreDuration);
+  keys.Uint("CheckDuration", settings.CheckDuration);
+}
+
+bool StepPlaneMode(const PlaneUpdateSettings& settings, PlaneModeState& state, uint32_t now) noexcept {
+  if (settings.PermanentIgnore) return false;
+  const uint32_t limit = state.PlaneIgnoreActive ? settings.IgnoreDuration : settings.CheckDuration;
+  const uint32_t elapsed = now - state.LastPlaneModeSwitch;  // wraps
+  if (elapsed <= limit) return false;
+  state.LastPlaneModeSwitch = now;
+  state.PlaneIgnoreActive = !state.PlaneIgnoreActive;
+  return true;
+}
+
+void SetPlaneIgnoreMode(bool ignore) {
+  // Each byte on its own, in this order.
+  if (ignore) {
+    WriteHostByte(kHostPlaneBranch1, 0xEB);  // EB 22: JMP 0x5B1DA9
+    WriteHostByte(kHostPlaneBranch1 + 1, 0x22);
+    PatchNop(kHostPlaneBranch2, 2);  // 90 90: NOP NOP
+    return;
+  }
+  WriteHostByte(kHostPlaneBranch1, 0x74);  // 74 2E: JE 0x5B1DB5
+  WriteHostByte(kHostPlaneBranch1 + 1, 0x2E);
+  WriteHostByte(kHostPlaneBranch2, 0x75);  // 75 0C: JNE 0x5B1DB5
+  WriteHostByte(kHostPlaneBranch2 + 1, 0x0C);
+}
+
+UpdatePlanesPatch::UpdatePlanesPatch() {
+  // Runs while the host loads the plugin: nothing thrown by reading the file may end the load.
+  plugin::GuardHostCall([] {
+    const SettingsTable table = ReadAllSettings();
+    LoadPlaneUpdateSettings(table, PlaneUpdate);
+  });
+  StartupEvent += [] { SetPlaneIgnoreMode(true); };
+  UpdateEvent += [] {
+    if (StepPlaneMode(PlaneUpdate, PlaneMode, HostTimeNow())) SetPlaneIgnoreMode(PlaneMode.PlaneIgnoreActive);
+  };
+}

@@ -1,0 +1,72 @@
+// The settings of the sky sign (the R and the star sprites) and of the three plane trail glows, all
+// from the section "RStarLogo". Written at start-up by LoadSkyLogoSettings, read afterwards by the
+// sky sign's sprite hooks and the trail glow hooks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "settings/reader.h"
+
+// How an element flashes. The settings may hold any other number, which is steady.
+enum class ElementType : int32_t { Steady = 0, Blink = 1, Pulse = 2 };
+
+// One element: the R, the star or a trail glow.
+struct SkyLogoElement {
+  std::array<uint8_t, 3> Colour{};  // red, green, blue
+  float Size = 0.0f;                // factor on the sprite's size (R, star); glow size (trails)
+  ElementType Type = ElementType::Steady;
+  int32_t OnTime = 0;   // Blink: milliseconds lit
+  int32_t OffTime = 0;  // Blink: milliseconds dark
+
+  bool operator==(const SkyLogoElement&) const = default;
+};
+
+// The hours of the game clock during which the R or the star shows, with its fades.
+struct SkyLogoWindow {
+  int32_t MinHour = 20;  // the first hour shown
+  int32_t MaxHour = 6;   // the hour the showing ends; before MinHour the window runs past midnight
+  bool FadeInEnable = true;
+  bool FadeOutEnable = true;
+  float FadeInDuration = 1.5f;   // hours
+  float FadeOutDuration = 1.5f;  // hours
+
+  bool operator==(const SkyLogoWindow&) const = default;
+};
+
+// What every run of the loader puts back before it reads the file.
+inline constexpr SkyLogoElement kRElementDefaults{{200, 200, 200}, 3.0f, ElementType::Steady, 200, 800};
+inline constexpr SkyLogoElement kStarElementDefaults{{255, 255, 255}, 1.0f, ElementType::Steady, 200, 800};
+inline constexpr SkyLogoElement kTrailElementDefaults{{255, 0, 0}, 15.0f, ElementType::Steady, 200, 800};
+inline constexpr SkyLogoElement kTrail3ElementDefaults{{255, 0, 0}, 15.0f, ElementType::Blink, 200, 800};
+
+// The five elements and the two windows. The windows' defaults are set once, when the program is
+// loaded; the elements' are put back by every run of the loader.
+struct SkyLogoSettingsState {
+  SkyLogoElement R = kRElementDefaults;
+  SkyLogoElement Star = kStarElementDefaults;
+  SkyLogoElement Trail1 = kTrailElementDefaults;
+  SkyLogoElement Trail2 = kTrailElementDefaults;
+  SkyLogoElement Trail3 = kTrail3ElementDefaults;
+  SkyLogoWindow RWindow;
+  SkyLogoWindow StarWindow;
+
+  bool operator==(const SkyLogoSettingsState&) const = default;
+};
+
+extern SkyLogoSettingsState SkyLogoSettings;
+
+// Puts the element defaults back, then converts the keys of `table` in their fixed order: for
+// R, Star, Trail1, Trail2, Trail3 each "_Color", "_Size", "_Type", "_OnTime", "_OffTime"; the five
+// "CheckGameState_" keys, converted as whole numbers and discarded; then "RFadeInEnable",
+// "RFadeOutEnable", "RFadeInDuration", "RFadeOutDuration", "RMinHour", "RMaxHour" and the same six
+// for "Star". The first conversion error ends the conversions: that key and the later ones keep
+// their values. A colour channel without a readable number keeps its value.
+void LoadSkyLogoSettings(const SettingsTable& table, SkyLogoSettingsState& settings);
+
+// Reads the section "RStarLogo" of the settings file into SkyLogoSettings.
+void LoadSkyLogoSettings();
+
+// Blink: true while the host time, taken as signed, lies in the lit part of the element's cycle of
+// on + off milliseconds (summed without 32-bit overflow), and always when that sum is not positive.
+bool ElementBlinkLit(const SkyLogoElement& element, uint32_t host_time) noexcept;
