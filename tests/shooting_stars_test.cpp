@@ -19,7 +19,6 @@ namespace {
 using V3 = std::array<float, 3>;
 
 // The host runtime's generator, written out independently: state*214013+2531011, bits 16 to 30.
-// The plugin draws from `plugin_rand`; the expected values come from a second copy, `model_rand`.
 struct Lcg {
   uint32_t state = 1;
   int draws = 0;
@@ -29,47 +28,44 @@ struct Lcg {
     return static_cast<int>((state >> 16) & 0x7FFF);
   }
 };
-Lcg plugin_rand, model_rand;
 
-// A stand-in host. The projection accepts points with x >= 0, passes the world point on as the
-// screen point and gives a sprite scale of 2. Records render states, projections and sprites.
+struct Sprite {
+  V3 at;
+  float width, height;
+  std::array<int, 3> rgb;
+  float recip_z;
+};
+
+// What the stand-in host shows and records. The plugin draws from `plugin_rand`; the expected
+// values come from a second copy, `model_rand`.
+struct Sky {
+  uint32_t time = 0;
+  float step = 0.0f;
+  uint8_t hour = 23;
+  HostVector position{10.0f, 20.0f, 30.0f}, forward{0.6f, 0.8f, 0.0f}, right{0.8f, -0.6f, 0.0f};
+  bool gate = true;
+  uint32_t raster = 7;
+  int projections = 0;
+  std::vector<std::array<uint32_t, 2>> states;
+  std::vector<Sprite> sprites;
+  Lcg plugin_rand, model_rand;
+} sky;
+
+// The stand-in host. The projection accepts points with x >= 0, passes the world point on as the
+// screen point and gives a sprite scale of 2.
 struct FakeSky {
-  struct Sprite {
-    V3 at;
-    float width, height;
-    std::array<int, 3> rgb;
-    float recip_z;
-  };
-  static inline uint32_t time = 0;
-  static inline float step = 0.0f;
-  static inline uint8_t hour = 23;
-  static inline HostVector position{10.0f, 20.0f, 30.0f};
-  static inline HostVector forward{0.6f, 0.8f, 0.0f};
-  static inline HostVector right{0.8f, -0.6f, 0.0f};
-  static inline bool gate = true;
-  static inline uint32_t raster = 7;
-  static inline std::vector<std::array<uint32_t, 2>> states;
-  static inline int projections = 0;
-  static inline std::vector<Sprite> sprites;
-
-  static void Reset() {
-    time = 0, step = 0.0f, hour = 23, gate = true, raster = 7, projections = 0;
-    position = {10.0f, 20.0f, 30.0f}, forward = {0.6f, 0.8f, 0.0f}, right = {0.8f, -0.6f, 0.0f};
-    states.clear(), sprites.clear();
-    plugin_rand = model_rand = Lcg{};
-  }
-  static uint32_t TimeMs() { return time; }
-  static float TimeStep() { return step; }
-  static uint8_t ClockHour() { return hour; }
-  static HostVector CameraPosition() { return position; }
-  static HostVector CameraForward() { return forward; }
-  static HostVector CameraRight() { return right; }
-  static int Rand() { return plugin_rand.Next(); }
-  static bool SkyGateOpen() { return gate; }
-  static uint32_t SpriteRaster() { return raster; }
-  static void SetRenderState(uint32_t state, uint32_t value) { states.push_back({state, value}); }
+  static uint32_t TimeMs() { return sky.time; }
+  static float TimeStep() { return sky.step; }
+  static uint8_t ClockHour() { return sky.hour; }
+  static HostVector CameraPosition() { return sky.position; }
+  static HostVector CameraForward() { return sky.forward; }
+  static HostVector CameraRight() { return sky.right; }
+  static int Rand() { return sky.plugin_rand.Next(); }
+  static bool SkyGateOpen() { return sky.gate; }
+  static uint32_t SpriteRaster() { return sky.raster; }
+  static void SetRenderState(uint32_t state, uint32_t value) { sky.states.push_back({state, value}); }
   static bool Project(const HostVector& world, HostVector& screen, float& w, float& h) {
-    ++projections;
+    ++sky.projections;
     screen = world;
     w = h = 2.0f;
     return world.x >= 0.0f;
@@ -78,7 +74,7 @@ struct FakeSky {
                          int32_t intensity, float rz, uint8_t alpha) {
     EXPECT_EQ(intensity, 255);
     EXPECT_EQ(alpha, 255);
-    sprites.push_back({{x, y, z}, w, h, {r, g, b}, rz});
+    sky.sprites.push_back({{x, y, z}, w, h, {r, g, b}, rz});
   }
 };
 
@@ -108,16 +104,16 @@ struct ModelStar {
 
 // Draws five numbers of `model_rand` (interval, elevation, azimuth, side, descent).
 ModelStar SpawnModel(const ShootingStarSettings& s) {
-  const int interval = model_rand.Next(), elevation_draw = model_rand.Next(), azimuth_draw = model_rand.Next(),
-            side = model_rand.Next(), descent_draw = model_rand.Next();
+  const int interval = sky.model_rand.Next(), elevation_draw = sky.model_rand.Next(), azimuth_draw = sky.model_rand.Next(),
+            side = sky.model_rand.Next(), descent_draw = sky.model_rand.Next();
   const int64_t span = int64_t{s.MaxInterval} - s.MinInterval + 1;
   const float elevation = Radians(elevation_draw, s.ElevationMin, s.ElevationMax);
   const float azimuth = static_cast<float>(azimuth_draw % 360) * 3.1415927f / 180.0f;
-  const V3 camera = Of(FakeSky::position);
+  const V3 camera = Of(sky.position);
   const float d = s.SpawnDistance;
   const V3 start{camera[0] + Cos(azimuth) * Cos(elevation) * d, camera[1] + Sin(azimuth) * Cos(elevation) * d,
                  camera[2] + Sin(elevation) * d};
-  V3 right = UnitIfLong(Of(FakeSky::right)), forward = UnitIfLong(Of(FakeSky::forward));
+  V3 right = UnitIfLong(Of(sky.right)), forward = UnitIfLong(Of(sky.forward));
   right[2] = forward[2] = 0.0f;
   if (side % 2 == 1) right = {-right[0], -right[1], 0.0f};
   const V3 heading = Length(forward) > 0.0001f ? UnitIfLong(forward) : right;
@@ -132,7 +128,7 @@ ModelStar SpawnModel(const ShootingStarSettings& s) {
 
 // One update at `time`.
 void Step(const ShootingStarSettings& s, ShootingStarList& stars, uint32_t& next, uint32_t time) {
-  FakeSky::time = time;
+  sky.time = time;
   StepShootingStarsWith<FakeSky>(s, stars, next);
 }
 
@@ -163,7 +159,7 @@ TEST(ShootingStarSpawn, TimingOfAttempts) {
        {0, 15000, 30000, 45000}},
   };
   for (const Case& c : cases) {
-    FakeSky::Reset();
+    sky = {};
     ShootingStarSettings s;
     s.Lifetime = 1000.0f;
     c.set(s);
@@ -171,7 +167,7 @@ TEST(ShootingStarSpawn, TimingOfAttempts) {
     uint32_t next = 0;
     std::vector<uint32_t> spawned;
     for (uint32_t t : c.times) {
-      FakeSky::hour = c.hour_at(t);
+      sky.hour = c.hour_at(t);
       const size_t before = stars.size();
       Step(s, stars, next, t);
       if (stars.size() > before) spawned.push_back(stars.back().Birth);
@@ -194,8 +190,8 @@ TEST(ShootingStarSpawn, WholeHourWindows) {
   for (const Case& c : cases) {
     std::set<int> spawning;
     for (int hour = 0; hour < 24; ++hour) {
-      FakeSky::Reset();
-      FakeSky::hour = static_cast<uint8_t>(hour);
+      sky = {};
+      sky.hour = static_cast<uint8_t>(hour);
       ShootingStarSettings s;
       s.MinHour = c.min;
       s.MaxHour = c.max;
@@ -235,9 +231,9 @@ TEST(ShootingStarSpawn, PositionAndVelocityFollowTheGenerator) {
        {0.6f, 0.8f, 0.0f}, {0.8f, -0.6f, 0.0f}, 10, 19},
   };
   for (const Case& c : cases) {
-    FakeSky::Reset();
-    FakeSky::forward = c.forward;
-    FakeSky::right = c.right;
+    sky = {};
+    sky.forward = c.forward;
+    sky.right = c.right;
     ShootingStarSettings s;
     s.MinInterval = 0, s.MaxInterval = 9;
     s.Lifetime = 1000.0f;
@@ -255,12 +251,12 @@ TEST(ShootingStarSpawn, PositionAndVelocityFollowTheGenerator) {
       EXPECT_EQ(Of(stars.back().Velocity), expected.velocity) << c.name << " at " << t;
     }
     EXPECT_GT(stars.size(), 300u) << c.name;
-    EXPECT_EQ(plugin_rand.draws, 5 * static_cast<int>(stars.size())) << c.name;
+    EXPECT_EQ(sky.plugin_rand.draws, 5 * static_cast<int>(stars.size())) << c.name;
 
     // The geometry read back: whole degrees of elevation within the range, flight along the view.
     std::set<int> degrees;
     for (const ShootingStar& star : stars) {
-      const double up = (star.Position.z - FakeSky::position.z) / static_cast<double>(s.SpawnDistance);
+      const double up = (star.Position.z - sky.position.z) / static_cast<double>(s.SpawnDistance);
       const double elevation = std::asin(std::clamp(up, -1.0, 1.0)) * 180.0 / std::numbers::pi;
       const double fraction = std::fmod(s.ElevationMin, 1.0f);
       EXPECT_NEAR(elevation, std::round(elevation - fraction) + fraction, 0.01) << c.name;
@@ -299,7 +295,7 @@ TEST(ShootingStarSpawn, DegenerateSettingsStayDefined) {
       {"negative interval", [](auto& s) { s.MinInterval = -800, s.MaxInterval = -800; }, 200, sin30},
   };
   for (const Case& c : cases) {
-    FakeSky::Reset();
+    sky = {};
     ShootingStarSettings s;
     s.MinInterval = s.MaxInterval = 5000;
     s.ElevationMin = s.ElevationMax = 30.0f;
@@ -310,8 +306,8 @@ TEST(ShootingStarSpawn, DegenerateSettingsStayDefined) {
     Step(s, stars, next, 1000);
     ASSERT_EQ(stars.size(), 1u) << c.name;
     EXPECT_EQ(next, c.next) << c.name;
-    EXPECT_EQ(plugin_rand.draws, 5) << c.name;
-    EXPECT_EQ(stars[0].Position.z - FakeSky::position.z, c.elevation_z) << c.name;
+    EXPECT_EQ(sky.plugin_rand.draws, 5) << c.name;
+    EXPECT_EQ(stars[0].Position.z - sky.position.z, c.elevation_z) << c.name;
     EXPECT_LT(stars[0].Velocity.z, 0.0f) << c.name;
   }
 }
@@ -319,8 +315,8 @@ TEST(ShootingStarSpawn, DegenerateSettingsStayDefined) {
 // --- Flight, expiry and the bound -----------------------------------------------------------------
 
 TEST(ShootingStarFlight, MovesByTheTimeStepAndExpiresInOrder) {
-  FakeSky::Reset();
-  FakeSky::step = 0.5f;
+  sky = {};
+  sky.step = 0.5f;
   ShootingStarSettings s;
   s.MinInterval = s.MaxInterval = 1000;
   s.Lifetime = 2.5f;
@@ -361,8 +357,8 @@ TEST(ShootingStarFlight, LifetimeInMilliseconds) {
 }
 
 TEST(ShootingStarFlight, TheListStopsGrowingAtItsBoundWithoutReallocating) {
-  FakeSky::Reset();
-  FakeSky::step = 1.0f;
+  sky = {};
+  sky.step = 1.0f;
   ShootingStarSettings s;
   s.MinInterval = s.MaxInterval = 0;  // a star on every update
   s.Lifetime = 1e9f;
@@ -376,7 +372,7 @@ TEST(ShootingStarFlight, TheListStopsGrowingAtItsBoundWithoutReallocating) {
   EXPECT_EQ(stars.size(), kMaxShootingStars);
   EXPECT_EQ(stars.back().Birth, kMaxShootingStars - 1);
   EXPECT_EQ(stars.data(), storage);
-  EXPECT_EQ(plugin_rand.draws, 5 * static_cast<int>(kMaxShootingStars + 200));
+  EXPECT_EQ(sky.plugin_rand.draws, 5 * static_cast<int>(kMaxShootingStars + 200));
 }
 
 // --- Drawing --------------------------------------------------------------------------------------
@@ -403,7 +399,7 @@ TEST(ShootingStarDrawing, TrailsOfShrinkingSprites) {
   EXPECT_EQ(defaults.front(), 25.0f);
   EXPECT_EQ(defaults.back(), 10.0f);
   for (const Case& c : cases) {
-    FakeSky::Reset();
+    sky = {};
     ShootingStarSettings s;
     s.Color = {200, 0, 44};
     c.set(s);
@@ -411,10 +407,10 @@ TEST(ShootingStarDrawing, TrailsOfShrinkingSprites) {
     const ShootingStarList stars{{{100.0f, 50.0f, 20.0f}, {6.0f, 8.0f, 0.0f}, 0, true},
                                  {{5.0f, 5.0f, 5.0f}, {1.0f, 0.0f, 0.0f}, 0, false}};
     DrawShootingStarsWith<FakeSky>(s, stars);
-    ASSERT_EQ(FakeSky::sprites.size(), c.sizes.size()) << c.name;
+    ASSERT_EQ(sky.sprites.size(), c.sizes.size()) << c.name;
     for (size_t i = 0; i < c.sizes.size(); ++i) {
       const float along = static_cast<float>(i) * s.TrailSpacing;
-      const FakeSky::Sprite& sprite = FakeSky::sprites[i];
+      const Sprite& sprite = sky.sprites[i];
       EXPECT_EQ(sprite.at, (V3{100.0f + -0.6f * along, 50.0f + -0.8f * along, 20.0f})) << c.name << " " << i;
       EXPECT_FLOAT_EQ(sprite.width, 2.0f * c.sizes[i]) << c.name << " " << i;
       EXPECT_EQ(sprite.height, sprite.width);
@@ -424,7 +420,7 @@ TEST(ShootingStarDrawing, TrailsOfShrinkingSprites) {
     std::vector<std::array<uint32_t, 2>> states = kSetUp;
     if (!s.ZTestEnable) states[1] = {6, 0};
     states.insert(states.end(), kRestore.begin(), kRestore.end());
-    EXPECT_EQ(FakeSky::states, states) << c.name;
+    EXPECT_EQ(sky.states, states) << c.name;
   }
 }
 
@@ -445,11 +441,11 @@ TEST(ShootingStarDrawing, SkipsAndEarlyChecks) {
       {"depth 0", [](auto&, auto& l) { l[0].Position.z = 0.0f; }, 2, 0, true},
       {"off", [](auto& s, auto&) { s.Enable = false; }, 0, 0, false},
       {"no stars", [](auto&, auto& l) { l.clear(); }, 0, 0, false},
-      {"sky gate shut", [](auto&, auto&) { FakeSky::gate = false; }, 0, 0, false},
-      {"no raster", [](auto&, auto&) { FakeSky::raster = 0; }, 0, 0, false},
+      {"sky gate shut", [](auto&, auto&) { sky.gate = false; }, 0, 0, false},
+      {"no raster", [](auto&, auto&) { sky.raster = 0; }, 0, 0, false},
   };
   for (const Case& c : cases) {
-    FakeSky::Reset();
+    sky = {};
     ShootingStarSettings s;
     s.NumSprites = 2;
     s.TrailSpacing = 2.0f;
@@ -457,15 +453,15 @@ TEST(ShootingStarDrawing, SkipsAndEarlyChecks) {
     ShootingStarList stars{{{10.0f, 0.0f, 5.0f}, {3.0f, 0.0f, 0.0f}, 0, true}};
     c.set(s, stars);
     DrawShootingStarsWith<FakeSky>(s, stars);
-    EXPECT_EQ(FakeSky::projections, c.projections) << c.name;
-    EXPECT_EQ(static_cast<int>(FakeSky::sprites.size()), c.sprites) << c.name;
-    EXPECT_EQ(FakeSky::states.size(), c.states ? 11u : 0u) << c.name;
+    EXPECT_EQ(sky.projections, c.projections) << c.name;
+    EXPECT_EQ(static_cast<int>(sky.sprites.size()), c.sprites) << c.name;
+    EXPECT_EQ(sky.states.size(), c.states ? 11u : 0u) << c.name;
   }
 }
 
 TEST(ShootingStarFlight, AStarAtRestLivesItsLifetimeUndrawn) {
-  FakeSky::Reset();
-  FakeSky::step = 1.0f;
+  sky = {};
+  sky.step = 1.0f;
   ShootingStarSettings s;
   s.Speed = 0.0f;
   s.Lifetime = 2.0f;
@@ -476,8 +472,8 @@ TEST(ShootingStarFlight, AStarAtRestLivesItsLifetimeUndrawn) {
     EXPECT_EQ(stars.size(), t < 2000 ? 1u : 0u) << t;
     DrawShootingStarsWith<FakeSky>(s, stars);
   }
-  EXPECT_EQ(FakeSky::projections, 0);
-  EXPECT_EQ(FakeSky::states.size(), 4 * 11u);
+  EXPECT_EQ(sky.projections, 0);
+  EXPECT_EQ(sky.states.size(), 4 * 11u);
 }
 
 // --- Settings -------------------------------------------------------------------------------------
