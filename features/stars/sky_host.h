@@ -71,8 +71,9 @@ inline uint32_t HostSpriteRaster() noexcept {
   return ReadHostVariable<uint32_t>(texture);
 }
 
-// The live host, as a set of static functions: the sky drawing routines are templates over such a
-// set, so that the same code can run against a recording stand-in in the tests.
+// The live host, as a set of static functions: the sky drawing routines and the shooting stars'
+// simulation are templates over such a set, so that the same code can run against a recording
+// stand-in in the tests.
 struct LiveSkyHost {
   static uint32_t TimeMs() noexcept { return HostTimeNow(); }
   static float TimeStep() noexcept { return HostTimeStepNow(); }
