@@ -1,15 +1,79 @@
-// Shooting stars that streak across the night sky.
+// Shooting stars: every so often, inside an hour window of the game clock, a star spawns on a sphere
+// around the camera and streaks across the sky for its lifetime, drawn as a trail of sprites. This
+// file holds the settings, the star records, the program-wide state and the feature; the simulation
+// is in shooting_star_simulation.h, the drawing in shooting_star_drawing.h.
 #pragma once
 
-#include <list>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
-struct ShootingStar {};
-using ShootingStarList = std::list<ShootingStar>;
+#include "features/stars/sky_host.h"
+#include "settings/reader.h"
 
+// The nineteen settings of the section "ShootingStars", initialised to their defaults.
+struct ShootingStarSettings {
+  bool Enable = true;
+  int32_t MinInterval = 10000;          // shortest pause between two spawns, milliseconds
+  int32_t MaxInterval = 30000;          // longest pause, milliseconds
+  int32_t NumSprites = 12;              // head plus trail
+  float TrailSpacing = 12.0f;           // world units between trail sprites
+  float Speed = 80.0f;                  // world units per unit of the host's time step
+  float SpawnDistance = 3600.0f;        // world units from the camera
+  float Lifetime = 5.0f;                // seconds
+  std::array<uint8_t, 3> Color{255, 255, 255};
+  float SizeStart = 25.0f;              // size factor of the head sprite
+  float SizeEnd = 10.0f;                // size factor of the last trail sprite
+  bool ZTestEnable = true;
+  int32_t MinHour = 22;                 // first hour in which stars may spawn
+  int32_t MaxHour = 5;                  // last hour in which stars may spawn
+  float ElevationMin = 25.0f;           // degrees above the horizon
+  float ElevationMax = 50.0f;
+  float DescentMin = 3.0f;              // downward slope of the flight, degrees
+  float DescentMax = 12.0f;
+  uint32_t StartDelay = 0;              // host milliseconds before which nothing spawns
+};
+
+// One live or just-expired star.
+struct ShootingStar {
+  HostVector Position;  // world
+  HostVector Velocity;  // world units per unit of the host's time step
+  uint32_t Birth;       // host milliseconds at spawn
+  bool Alive;           // cleared when the lifetime is over
+};
+static_assert(sizeof(ShootingStar) == 32);
+
+// The stars in spawn order.
+using ShootingStarList = std::vector<ShootingStar>;
+
+// Upper bound on the live stars. A star needs a frame to spawn, so only settings that spawn faster
+// than stars expire (a near-zero interval with a long lifetime) come near it; there it keeps a
+// settings file from growing the list without end. The list reserves this many at load, so no frame
+// allocates. 1024 stars of 12 sprites are already more than a frame can draw in time.
+inline constexpr std::size_t kMaxShootingStars = 1024;
+
+// The settings in force; defaults until start-up has read the file.
+extern ShootingStarSettings ShootingStarConfig;
+// The host time from which the next spawn attempt may happen.
+extern uint32_t NextSpawnTime;
+// The program-wide list; defined with the plugin's start-up, where its construction order is fixed.
+extern ShootingStarList* ShootingStars;
+
+// Converts the keys present in `table`, "Enable" first and "StartDelay" last, storing each right
+// after its conversion; the first conversion error ends the conversions (the keys before it keep
+// their new values). A colour channel without a readable number keeps its value.
+void ConvertShootingStarSettings(const SettingsTable& table, ShootingStarSettings& settings) noexcept;
+
+// The start-up loader: converts the section "ShootingStars" of the settings file into `settings`.
+void LoadShootingStarSettings(ShootingStarSettings& settings) noexcept;
+
+// Reserves room for kMaxShootingStars stars; leaves the list as it is when that fails.
+void ReserveShootingStars(ShootingStarList& stars) noexcept;
+
+// The feature: registers the loader, the simulation and the drawing unless the scene code
+// suppresses the sky at load.
 class ShootingStarsManager {
  public:
   ShootingStarsManager();
 };
-
-// The program-wide list; defined with the plugin's start-up, where its construction order is fixed.
-extern ShootingStarList* ShootingStars;

@@ -13,6 +13,7 @@ inline constexpr uint32_t kHostSetRenderStateAddress = 0x649BA0;
 inline constexpr uint32_t kHostProjectToScreenAddress = 0x5778B0;
 inline constexpr uint32_t kHostCameraPositionAddress = 0x7E46B8;
 inline constexpr uint32_t kHostCameraForwardAddress = 0x7E4698;
+inline constexpr uint32_t kHostCameraRightAddress = 0x7E4688;
 inline constexpr uint32_t kHostSpriteTextureAddress = 0x695538;
 
 // Render state ids and values as the host numbers them.
@@ -60,6 +61,8 @@ inline HostVector HostCameraPosition() noexcept { return ReadHostVector(kHostCam
 
 inline HostVector HostCameraForward() noexcept { return ReadHostVector(kHostCameraForwardAddress); }
 
+inline HostVector HostCameraRight() noexcept { return ReadHostVector(kHostCameraRightAddress); }
+
 // The raster handle of the host's sprite texture (the texture's first field), or 0 when there is
 // no texture or it has no raster yet.
 inline uint32_t HostSpriteRaster() noexcept {
@@ -68,13 +71,16 @@ inline uint32_t HostSpriteRaster() noexcept {
   return ReadHostVariable<uint32_t>(texture);
 }
 
-// The live host, as a set of static functions: the sky drawing routines are templates over such a
-// set, so that the same code can run against a recording stand-in in the tests.
+// The live host, as a set of static functions: the sky drawing routines and the shooting stars'
+// simulation are templates over such a set, so that the same code can run against a recording
+// stand-in in the tests.
 struct LiveSkyHost {
   static uint32_t TimeMs() noexcept { return HostTimeNow(); }
+  static float TimeStep() noexcept { return HostTimeStepNow(); }
   static bool SkyGateOpen() { return ::HostSkyGateOpen(); }
   static HostVector CameraPosition() noexcept { return ::HostCameraPosition(); }
   static HostVector CameraForward() noexcept { return ::HostCameraForward(); }
+  static HostVector CameraRight() noexcept { return ::HostCameraRight(); }
   static uint32_t SpriteRaster() noexcept { return HostSpriteRaster(); }
   static int Rand() noexcept { return platform::HostRand(); }
   static uint8_t SceneCode() noexcept { return HostSceneCode(); }

@@ -1,0 +1,68 @@
+// The shooting stars' drawing, run on every DrawEvent: each live star as a straight trail of
+// additive sprites behind its head, shrinking from SizeStart to SizeEnd, between the render-state
+// set-up and its restore. Nothing here allocates.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "features/shooting_stars/shooting_stars.h"
+#include "features/stars/sky_host.h"
+
+// Size factor of sprite `index` of a trail of `count`: SizeStart at the head, SizeEnd at the tail,
+// evenly between. A trail of one sprite is its head.
+inline float TrailSpriteSize(const ShootingStarSettings& s, int32_t index, int32_t count) noexcept {
+  if (count <= 1) return s.SizeStart;
+  const float t = static_cast<float>(index) / static_cast<float>(count - 1);
+  return s.SizeStart + t * (s.SizeEnd - s.SizeStart);
+}
+
+// One frame of the shooting stars against the host set `Host` (see LiveSkyHost).
+template <typename Host>
+void DrawShootingStarsWith(const ShootingStarSettings& s, const ShootingStarList& stars) {
+  if (!s.Enable) return;
+  if (stars.empty()) return;
+  if (!Host::SkyGateOpen()) return;
+  const uint32_t raster = Host::SpriteRaster();
+  if (raster == 0) return;
+
+  // Additive blending, like the star field.
+  Host::SetRenderState(kRenderDepthWrite, 0);
+  Host::SetRenderState(kRenderDepthTest, s.ZTestEnable ? 1 : 0);
+  Host::SetRenderState(kRenderVertexAlpha, 1);
+  Host::SetRenderState(kRenderSourceBlend, kBlendOne);
+  Host::SetRenderState(kRenderDestBlend, kBlendOne);
+  Host::SetRenderState(kRenderTextureRaster, raster);
+
+  for (const ShootingStar& star : stars) {
+    if (!star.Alive) continue;
+    const HostVector& v = star.Velocity;
+    const float speed = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    // A star at rest has no direction to trail behind; one of infinite or no number speed neither.
+    if (!(speed > 0.0001f) || !std::isfinite(speed)) continue;
+    const HostVector back{-v.x / speed, -v.y / speed, -v.z / speed};
+    for (int32_t i = 0; i < s.NumSprites; ++i) {
+      const float size = TrailSpriteSize(s, i, s.NumSprites);
+      const float along = static_cast<float>(i) * s.TrailSpacing;
+      const HostVector point{star.Position.x + back.x * along, star.Position.y + back.y * along,
+                             star.Position.z + back.z * along};
+      HostVector screen{};
+      float width_scale = 0.0f;
+      float height_scale = 0.0f;
+      if (!Host::Project(point, screen, width_scale, height_scale)) continue;
+      if (!(screen.z > 0.0f)) continue;
+      Host::DrawSprite(screen.x, screen.y, screen.z, size * width_scale, size * height_scale, s.Color[0],
+                       s.Color[1], s.Color[2], 255, 1.0f / screen.z, 255);
+    }
+  }
+
+  // The host's usual states; the texture stays bound.
+  Host::SetRenderState(kRenderVertexAlpha, 0);
+  Host::SetRenderState(kRenderDepthWrite, 1);
+  Host::SetRenderState(kRenderDepthTest, 1);
+  Host::SetRenderState(kRenderSourceBlend, kBlendSourceAlpha);
+  Host::SetRenderState(kRenderDestBlend, kBlendInverseSourceAlpha);
+}
+
+// One frame of the shooting stars against the running host.
+void DrawShootingStars(const ShootingStarSettings& settings, const ShootingStarList& stars);

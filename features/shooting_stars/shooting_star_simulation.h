@@ -1,0 +1,68 @@
+// The shooting stars' simulation, run on every UpdateEvent: the start delay, the spawn attempts
+// inside the hour window, the placing and aiming of a new star, its flight and its expiry.
+#pragma once
+
+#include <cstdint>
+
+#include "features/shooting_stars/shooting_stars.h"
+#include "features/stars/sky_host.h"
+
+// The camera as a spawn sees it.
+struct SpawnCamera {
+  HostVector Position;
+  HostVector Forward;
+  HostVector Right;
+};
+
+// "Lifetime" seconds in whole milliseconds, truncated: 0 for a negative or NaN lifetime (the star
+// expires on its first update), the largest 32-bit value for one beyond the 32-bit range.
+uint32_t LifetimeMs(float lifetime) noexcept;
+
+// Whether whole hour `hour` lies in the window MinHour to MaxHour (past midnight when MaxHour
+// lies before MinHour).
+bool InSpawnWindow(const ShootingStarSettings& settings, uint32_t hour) noexcept;
+
+// The pause before the next attempt after a spawn, as the 32-bit amount added to the host time:
+// MinInterval plus one draw of `next_rand` mod (MaxInterval - MinInterval + 1). The number is
+// drawn even when that divisor is 0, and the pause is then MinInterval.
+uint32_t SpawnInterval(const ShootingStarSettings& settings, int (*next_rand)()) noexcept;
+
+// A new star born at `now`, drawing four numbers of `next_rand` in the order elevation, azimuth,
+// side, descent. An elevation or descent range whose divisor truncates to 0 (or is not a number)
+// gives its minimum; the number is drawn all the same.
+ShootingStar SpawnShootingStar(const ShootingStarSettings& settings, const SpawnCamera& camera,
+                               uint32_t now, int (*next_rand)()) noexcept;
+
+// Moves every live star by its velocity times `step`, clears the alive flag of those whose
+// lifetime has passed at `now`, and removes the expired ones, keeping the order of the others.
+void MoveAndAgeShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars, uint32_t now,
+                             float step) noexcept;
+
+// One update of the shooting stars against the host set `Host` (see LiveSkyHost).
+template <typename Host>
+void StepShootingStarsWith(const ShootingStarSettings& s, ShootingStarList& stars,
+                           uint32_t& next_spawn_time) {
+  if (!s.Enable) return;
+  const uint32_t now = Host::TimeMs();
+  if (now < s.StartDelay) {
+    // The first attempt comes one second after the delay; the stars wait too.
+    next_spawn_time = s.StartDelay + 1000;
+    return;
+  }
+  if (now >= next_spawn_time) {
+    if (!InSpawnWindow(s, Host::ClockHour())) {
+      next_spawn_time = now + 5000;
+    } else {
+      next_spawn_time = now + SpawnInterval(s, Host::Rand);
+      const SpawnCamera camera{Host::CameraPosition(), Host::CameraForward(), Host::CameraRight()};
+      const ShootingStar star = SpawnShootingStar(s, camera, now, Host::Rand);
+      // A full list skips the new star; its numbers are drawn all the same.
+      if (stars.size() < kMaxShootingStars) stars.push_back(star);
+    }
+  }
+  MoveAndAgeShootingStars(s, stars, now, Host::TimeStep());
+}
+
+// One update of the shooting stars against the running host.
+void StepShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars,
+                       uint32_t& next_spawn_time);
