@@ -1,0 +1,31 @@
+// Running the emulated host as a child process, and the few other things the preview asks of the
+// operating system. child_linux.cpp and child_windows.cpp implement them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace preview {
+
+struct ChildResult {
+  bool started = false;
+  std::string failure;  // why it did not start, or how it ended when not by exiting
+  int status = -1;      // exit status when it exited
+  std::string out;      // standard output
+  std::string err;      // standard error
+};
+
+// Runs `program` with `args` and waits for it. Standard input reads nothing; standard output and
+// error are caught in files of `temp_folder` and read back.
+ChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& temp_folder);
+
+// The folder of the running program, with a trailing separator.
+std::string ProgramFolder();
+// The platform's program file name suffix ("" or ".exe") and its plugin file name.
+const char* ProgramSuffix();
+const char* PluginName();
+// A number unique to this process, for file names.
+unsigned long ProcessId();
+
+}  // namespace preview

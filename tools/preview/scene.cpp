@@ -1,0 +1,217 @@
+#include "tools/preview/scene.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+#include "settings/convert.h"
+#include "settings/line_splitter.h"
+
+namespace preview {
+
+namespace {
+
+// The road's direction (azimuth 206 degrees) and its right-hand side, horizontal unit vectors.
+constexpr Vec3 kAlong{-0.89879405f, -0.43837115f, 0.0f};
+constexpr Vec3 kAcross{-0.43837115f, 0.89879405f, 0.0f};
+constexpr Vec3 kUp{0.0f, 0.0f, 1.0f};
+
+// A view along the road pitched up by an angle given as its cosine and sine.
+Camera RoadCamera(Vec3 position, float cos_pitch, float sin_pitch) {
+  return {position, kAlong * cos_pitch + kUp * sin_pitch, kAcross};
+}
+
+// The scene's fixed items, in the local frame (u along the road, v across, z up).
+constexpr float kCameraHeight = 25.0f;
+constexpr Vec3 kPlane{420.0f, -120.0f, 210.0f};
+constexpr Vec3 kSign{1800.0f, -250.0f, 420.0f};
+constexpr float kSignWidth = 12.0f;  // world units either side, before the sky sign's own size
+constexpr float kMoonDistance = 5000.0f;
+constexpr float kMoonRadius = 0.03f;  // of its distance
+constexpr Vec3 kMoonDirection{0.82f, -0.36f, 0.44f};  // roughly unit: 24 degrees right, 26 up
+constexpr int kWarmUpFrames = 11;
+constexpr uint32_t kFrameMs = 16;
+
+Vec3 Local(Vec3 l) { return LocalToWorld(l.x, l.y, l.z); }
+
+// A small generator of the scene's own, so that the skyline is the same on every platform.
+uint32_t Next(uint32_t& state) {
+  state = state * 1664525u + 1013904223u;
+  return state >> 8;
+}
+
+class ScriptWriter {
+ public:
+  ScriptWriter& Word(std::string_view word) {
+    if (!text_.empty() && text_.back() != '\n') text_ += ' ';
+    text_ += word;
+    return *this;
+  }
+  ScriptWriter& Num(float value) { return Word(FloatText(value)); }
+  ScriptWriter& Int(int64_t value) { return Word(std::to_string(value)); }
+  ScriptWriter& Vec(Vec3 v) { return Num(v.x).Num(v.y).Num(v.z); }
+  ScriptWriter& End() {
+    text_ += '\n';
+    return *this;
+  }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// The host's sprite arguments for a world point seen from `camera`, `radius` world units wide
+// either side: x y z w h r g b 255 1/z 255. False when the point is off the screen.
+bool HostSprite(ScriptWriter& out, const char* command, const Camera& camera, Vec3 world,
+                float radius, int r, int g, int b) {
+  const Projection p = Project(camera, world);
+  if (!p.in_front || p.x < 0 || p.x > kReferenceWidth || p.y < 0 || p.y > kReferenceHeight)
+    return false;
+  out.Word(command).Num(p.x).Num(p.y).Num(p.depth).Num(radius * p.scale).Num(radius * p.scale);
+  out.Int(r).Int(g).Int(b).Int(255).Num(1.0f / p.depth).Int(255).End();
+  return true;
+}
+
+}  // namespace
+
+Vec3 LocalToWorld(float u, float v, float z) { return kAlong * u + kAcross * v + kUp * z; }
+float AlongRoad(Vec3 world) { return Dot(world, kAlong); }
+float AcrossRoad(Vec3 world) { return Dot(world, kAcross); }
+
+Camera CameraFor(CameraPreset preset) {
+  switch (preset) {
+    case CameraPreset::kSky:  // 55 degrees up
+      return RoadCamera(LocalToWorld(0, 0, kCameraHeight), 0.57357644f, 0.81915204f);
+    case CameraPreset::kStreet:  // at eye height behind the traffic, 4 degrees up
+      return RoadCamera(LocalToWorld(20, 2.5f, 1.8f), 0.99756405f, 0.06975647f);
+    case CameraPreset::kCity:
+      break;
+  }
+  return RoadCamera(LocalToWorld(0, 0, kCameraHeight), 0.9781476f, 0.20791169f);  // 12 up
+}
+
+std::vector<PlacedVehicle> PlaceVehicles(const std::vector<int32_t>& models) {
+  std::vector<PlacedVehicle> vehicles;
+  for (std::size_t i = 0; i < models.size() && i < kMaxVehicles; ++i) {
+    // Away from the camera on the right-hand lane, towards it on the left, every 28 units.
+    const bool away = i % 2 == 0;
+    const float u = 70.0f + 28.0f * static_cast<float>(i);
+    const Vec3 forward = away ? kAlong : kAlong * -1.0f;
+    const Vec3 right = away ? kAcross : kAcross * -1.0f;
+    vehicles.push_back({models[i], LocalToWorld(u, away ? 2.5f : -2.5f, 0), {right, forward, kUp}});
+  }
+  return vehicles;
+}
+
+const std::vector<Building>& Skyline() {
+  static const std::vector<Building> buildings = [] {
+    std::vector<Building> list;
+    uint32_t state = 20240601u;
+    for (int i = 0; i < 72; ++i) {
+      const float v = -1800.0f + 50.0f * static_cast<float>(i) + static_cast<float>(Next(state) % 30);
+      const float u = 700.0f + static_cast<float>(Next(state) % 700);
+      if (v > -40.0f && v < 40.0f) continue;  // the road leaves the city here
+      const float half_width = 12.0f + static_cast<float>(Next(state) % 26);
+      const float height = 30.0f + static_cast<float>(Next(state) % 150);
+      list.push_back({LocalToWorld(u, v, 0), half_width, height, Next(state)});
+    }
+    // Far ones first, so that nearer ones are painted over them.
+    std::stable_sort(list.begin(), list.end(), [](const Building& a, const Building& b) {
+      return AlongRoad(a.base) > AlongRoad(b.base);
+    });
+    return list;
+  }();
+  return buildings;
+}
+
+bool HostDrawsMoon(int hour) { return hour >= 19 || hour <= 5; }
+
+std::string SceneScript(const SceneSettings& s) {
+  const Camera camera = CameraFor(s.camera);
+  ScriptWriter out;
+  out.Word("# the preview scene").End();
+  out.Word("build 100").End().Word("scene 0").End().Word("timestep 1").End();
+  out.Word("clock").Int(s.hour).Int(s.minute).End();
+  out.Word("camera").Vec(camera.position).Vec(camera.forward).Vec(camera.right).End();
+  const std::vector<PlacedVehicle> vehicles = PlaceVehicles(s.models);
+  if (!vehicles.empty()) {
+    out.Word("pool").Int(static_cast<int64_t>(vehicles.size())).End();
+    for (std::size_t i = 0; i < vehicles.size(); ++i) {
+      const PlacedVehicle& v = vehicles[i];
+      out.Word("vehicle").Int(static_cast<int64_t>(i)).Int(v.model).Vec(v.position).Int(1000);
+      out.Vec(v.axes[0]).Vec(v.axes[1]).Vec(v.axes[2]).End();
+    }
+  }
+  // Warm-up frames up to the picture's timer, without the sky drawn (the plugin's simulation runs
+  // all the same), then the picture frame at that timer.
+  const uint32_t warm_up = std::min<uint32_t>(kWarmUpFrames, s.timer / kFrameMs);
+  out.Word("time").Int(s.timer - warm_up * kFrameMs).End();
+  out.Word("skygate 0").End().Word("load").End().Word("startup").End();
+  if (warm_up > 0) out.Word("frame").Int(warm_up).Int(kFrameMs).End();
+  out.Word("time").Int(s.timer).End().Word("skygate 1").End();
+  out.Word("update").End().Word("draw").End();
+
+  // The host's own drawing, which the plugin restyles.
+  if (HostDrawsMoon(s.hour)) {
+    const Vec3 moon = camera.position + Local(kMoonDirection) * kMoonDistance;
+    HostSprite(out, "moon", camera, moon, kMoonDistance * kMoonRadius, 235, 235, 215);
+  }
+  const Vec3 sign = Local(kSign);
+  HostSprite(out, "logo-r", camera, sign, kSignWidth, 255, 255, 255);
+  HostSprite(out, "logo-star", camera, sign + LocalToWorld(0, 60, 40), kSignWidth, 255, 255, 255);
+  // The plane flies to the right; its three trail glows follow it, each reported at a primary and
+  // a secondary site.
+  const Vec3 plane = Local(kPlane);
+  for (int k = 1; k <= 3; ++k) {
+    const float back = 35.0f * static_cast<float>(k);
+    const float drop = 2.0f * static_cast<float>(k);
+    out.Word("trail").Int(k).Vec(plane + LocalToWorld(0, -back, -drop)).End();
+    out.Word("trail").Int(k + 3).Vec(plane + LocalToWorld(0, -back - 17.0f, -drop - 1.0f)).End();
+  }
+  // Plane glows: far wing tip, tail, near wing tip, belly.
+  const Vec3 glows[4] = {LocalToWorld(14, 0, 0), LocalToWorld(0, -10, 2), LocalToWorld(-14, 0, 0),
+                         LocalToWorld(0, 0, -1.5f)};
+  for (int site = 1; site <= 4; ++site)
+    out.Word("plane-glow").Int(site).Int(site).Vec(plane + glows[site - 1]).Int(0).End();
+  return out.Text();
+}
+
+std::vector<int32_t> VehicleModels(std::string_view text) {
+  std::vector<int32_t> models;
+  bool in_vehicle_section = false;
+  std::optional<int32_t> model;  // of the section being read: its last readable "Model"
+  const auto section_end = [&] {
+    if (model && std::find(models.begin(), models.end(), *model) == models.end())
+      models.push_back(*model);
+    model.reset();
+  };
+  // Ctrl-Z ends a text file as the settings reader reads it.
+  text = text.substr(0, text.find('\x1A'));
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const SettingsLine parts = SplitSettingsLine(line);
+    if (parts.is_header) {
+      section_end();
+      in_vehicle_section = parts.section.find("Veh_") != std::string_view::npos;
+    } else if (in_vehicle_section && parts.is_entry && parts.key == "Model") {
+      try {
+        model = ParseInt(std::string(parts.value));
+      } catch (const SettingsConversionError&) {
+        model.reset();
+      }
+    }
+  }
+  section_end();
+  return models;
+}
+
+std::string FloatText(float value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace preview

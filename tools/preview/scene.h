@@ -1,0 +1,73 @@
+// The standard night scene: a camera over a city, a road with vehicles, a plane with its trail,
+// the sky sign and the moon, written as a script for the emulated host.
+//
+// The world is laid out in a local frame: u along the road (the city camera's horizontal view
+// direction), v across it to the right, z up. The city camera faces where the night's first
+// shooting star appears with the plugin's shared random sequence, so a preview inside the
+// shooting stars' hours shows one in flight.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/preview/geometry.h"
+
+namespace preview {
+
+enum class CameraPreset { kCity, kSky, kStreet };
+
+// Everything a picture depends on besides the settings file.
+struct SceneSettings {
+  int hour = 1;
+  int minute = 0;
+  uint32_t timer = 60000;  // the host's millisecond timer at the picture
+  CameraPreset camera = CameraPreset::kCity;
+  std::vector<int32_t> models;  // vehicle models to put on the road
+};
+
+struct PlacedVehicle {
+  int32_t model;
+  Vec3 position;
+  std::array<Vec3, 3> axes;  // right, forward, up
+};
+
+// A building of the skyline: a box standing at `base`, seen as a screen rectangle.
+struct Building {
+  Vec3 base;
+  float half_width;
+  float height;
+  uint32_t seed;  // picks its lit windows
+};
+
+// Local frame to world.
+Vec3 LocalToWorld(float u, float v, float z);
+// Coordinates of a world point along the road (u) and across it (v).
+float AlongRoad(Vec3 world);
+float AcrossRoad(Vec3 world);
+inline constexpr float kRoadHalfWidth = 6.0f;
+
+Camera CameraFor(CameraPreset preset);
+// The vehicles on the road: one per model, up to kMaxVehicles.
+inline constexpr std::size_t kMaxVehicles = 8;
+std::vector<PlacedVehicle> PlaceVehicles(const std::vector<int32_t>& models);
+const std::vector<Building>& Skyline();
+// Whether the host draws its moon at that hour (the night: 19:00 to 05:59).
+bool HostDrawsMoon(int hour);
+
+// The emulator script of one picture: warm-up frames from shortly before the timer, then the
+// picture frame (update and draw) and the host's own drawing of the moon, the sky sign, the
+// trail glows and the plane glows.
+std::string SceneScript(const SceneSettings& settings);
+
+// The models of the vehicle sections of a settings file's text: every section whose name holds
+// "Veh_", also those switched off with a name beginning "Veh_off", in file order without repeats.
+// A "Model" that is not a number is passed over.
+std::vector<int32_t> VehicleModels(std::string_view settings_text);
+
+// Formats a float as the shortest text that reads back as the same float.
+std::string FloatText(float value);
+
+}  // namespace preview
