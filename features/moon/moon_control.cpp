@@ -2,7 +2,7 @@
 
 #include "injector/hooking.h"
 #include "plugin/events.h"
-#include "plugin/host_build.h"
+#include "plugin/host_address.h"
 #include "plugin/host_guard.h"
 #include "plugin/host_interface.h"
 #include "settings/convert.h"

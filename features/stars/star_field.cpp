@@ -4,10 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "features/stars/star_drawing.h"
-#include "plugin/events.h"
 #include "plugin/host_guard.h"
-#include "plugin/host_interface.h"
 #include "settings/convert.h"
 
 StarFieldState* StarField = nullptr;
@@ -77,11 +74,4 @@ void GenerateStarPositions(StarFieldState& field, int (*next_rand)()) noexcept {
     field.Positions[i] = {CosF(azimuth) * horizontal, SinF(azimuth) * horizontal, CosF(zenith) * distance};
   }
   field.Generated = true;
-}
-
-CustomStarsPlugin::CustomStarsPlugin() {
-  if (SceneSuppressesSky(HostSceneCode())) return;
-  StarField = new StarFieldState();
-  StartupEvent += [] { LoadStarSettings(*StarField); };
-  DrawEvent += [] { DrawStarField(*StarField); };
 }
