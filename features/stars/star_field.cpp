@@ -43,7 +43,7 @@ void ConvertStarSettings(const SettingsTable& table, StarSettings& settings) noe
 }
 
 void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noexcept {
-  field.settings = settings;
+  field.Settings = settings;
   field.Positions.reset();
   field.StarCount = 0;
   const int32_t count = StarCountFor(settings.NumStars);
@@ -61,7 +61,7 @@ void LoadStarSettings(StarFieldState& field) noexcept {
 }
 
 void GenerateStarPositions(StarFieldState& field, int (*next_rand)()) noexcept {
-  const StarSettings& s = field.settings;
+  const StarSettings& s = field.Settings;
   // Zenith angles, measured from straight up; the limits are clamped to the upper hemisphere.
   const float top = AcosF(std::min(s.HeightMax, 1.0f));
   const float bottom = AcosF(std::max(s.HeightMin, 0.0f));

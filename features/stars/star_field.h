@@ -37,7 +37,7 @@ struct StarSettings {
 
 // The one program-wide star field; created at load and never freed.
 struct StarFieldState {
-  StarSettings settings;
+  StarSettings Settings;
   std::unique_ptr<StarPosition[]> Positions;
   bool Generated = false;
   int32_t StarCount = 0;  // entries in Positions
