@@ -3,25 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <new>
 
 #include "features/stars/star_brightness.h"
 #include "features/stars/star_drawing.h"
 #include "features/stars/star_field.h"
-
-// Counts every operator new while `counting` is set, so a frame can prove that it allocates nothing.
-// The runtime's operator delete frees with free(), which matches.
-namespace {
-bool counting = false;
-int allocations = 0;
-}  // namespace
-void* operator new(std::size_t size) {
-  if (counting) ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
+#include "tests/allocation_count.h"
 
 namespace {
 
@@ -162,13 +149,12 @@ TEST(StarFrame, SkipsHiddenStarsAndDoesNotAllocate) {
   EXPECT_EQ(FakeSky::projections, 4);
   EXPECT_EQ(FakeSky::sprites, 1);
 
-  counting = true;
+  AllocationCount count;
   for (int frame = 0; frame < 50; ++frame) {
     FakeSky::time += 16;
     DrawStarFieldWith<FakeSky>(field);
   }
-  counting = false;
-  EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(count.allocations(), 0);
   EXPECT_EQ(FakeSky::sprites, 51);
 }
 
