@@ -78,6 +78,8 @@ class BaseEventI<Hooker, RefList<Refs...>, Pick, void()> {
   }
 
   std::size_t size() const noexcept { return after_.size(); }
+  // The after list, in registration order.
+  const std::vector<Callback>& callbacks() const noexcept { return after_; }
 
  private:
   BaseEventI() = default;
