@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hostsim/hostsim.h"
+#include "tests/allocation_count.h"
 #include "tests/isolated.h"
 
 namespace {
@@ -111,6 +112,45 @@ TEST(PluginStartup, UnloadPutsTheEventSitesBackAndReloadStartsFresh) {
       }
     });
   }
+}
+
+// Unloading frees whatever loading and running the plugin allocated, the bookkeeping of the NOP
+// patches included, while the NOPs themselves stay. The star field, which is never freed, is kept
+// out by the scene code.
+TEST(PluginUnload, FreesWhatTheRunAllocatedAndLeavesTheNops) {
+  EXPECT_ISOLATED({
+    hostsim::EmulatedHost host(100, hostsim::kDefaultBase, nullptr);
+    host.State().scene = 5;
+    host.ApplyState();
+    const hostsim::BuildLayout& layout = host.Image().Layout();
+    constexpr uint32_t kScratch = 0x401100;  // free code bytes (0xCC filler)
+    auto run = [&] {
+      void* plugin = dlopen(NIGHTGLASS_PROBE_PATH, RTLD_NOW | RTLD_LOCAL);
+      if (plugin == nullptr) return false;
+      auto patch_nop = reinterpret_cast<void (*)(uint32_t, uint32_t)>(dlsym(plugin, "nightglass_probe_patch_nop"));
+      if (patch_nop == nullptr) return false;
+      host.CallSite(layout.startup_site, {});
+      host.CallSite(layout.update_site, {});
+      host.CallSite(layout.draw_site, {});
+      patch_nop(kScratch, 6);
+      patch_nop(kScratch + 8, 2);
+      dlclose(plugin);
+      return true;
+    };
+    // The first run also makes the runtime's own one-time allocations; the second is counted.
+    ASSERT_TRUE(run());
+    int allocations = 0, live = 0;
+    {
+      AllocationCount count;
+      ASSERT_TRUE(run());
+      allocations = count.allocations();
+      live = count.live();
+    }
+    EXPECT_GT(allocations, 0);
+    EXPECT_EQ(live, 0);
+    EXPECT_EQ(host.Image().Read(kScratch, 10),
+              (std::vector<uint8_t>{0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xCC, 0xCC, 0x90, 0x90}));
+  });
 }
 
 }  // namespace
