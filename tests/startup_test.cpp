@@ -39,7 +39,8 @@ void* LoadPlugin(Registrations* seen) {
   EXPECT_NE(plugin, nullptr) << dlerror();
   if (plugin == nullptr) return nullptr;
   auto counts = reinterpret_cast<void (*)(int*)>(dlsym(plugin, "nightglass_probe_registrations"));
-  auto type = reinterpret_cast<const char* (*)(int, int)>(dlsym(plugin, "nightglass_probe_callback_type"));
+  auto type =
+      reinterpret_cast<const char* (*)(int, int)>(dlsym(plugin, "nightglass_probe_callback_type"));
   EXPECT_TRUE(counts != nullptr && type != nullptr);
   std::array<int, 4> numbers{};
   counts(numbers.data());
@@ -127,7 +128,8 @@ TEST(PluginUnload, FreesWhatTheRunAllocatedAndLeavesTheNops) {
     auto run = [&] {
       void* plugin = dlopen(NIGHTGLASS_PROBE_PATH, RTLD_NOW | RTLD_LOCAL);
       if (plugin == nullptr) return false;
-      auto patch_nop = reinterpret_cast<void (*)(uint32_t, uint32_t)>(dlsym(plugin, "nightglass_probe_patch_nop"));
+      auto patch_nop =
+          reinterpret_cast<void (*)(uint32_t, uint32_t)>(dlsym(plugin, "nightglass_probe_patch_nop"));
       if (patch_nop == nullptr) return false;
       host.CallSite(layout.startup_site, {});
       host.CallSite(layout.update_site, {});
