@@ -10,18 +10,7 @@
 #include "features/stars/star_brightness.h"
 #include "features/stars/star_drawing.h"
 #include "features/stars/star_field.h"
-
-// Counts every operator new while `counting` is set, so a frame can prove that it allocates nothing.
-// The runtime's operator delete frees with free(), which matches.
-namespace {
-bool counting = false;
-int allocations = 0;
-}  // namespace
-void* operator new(std::size_t size) {
-  if (counting) ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
+#include "tests/allocation_count.h"
 
 namespace {
 
@@ -162,13 +151,12 @@ TEST(StarFrame, SkipsHiddenStarsAndDoesNotAllocate) {
   EXPECT_EQ(FakeSky::projections, 4);
   EXPECT_EQ(FakeSky::sprites, 1);
 
-  counting = true;
+  const AllocationCount count;
   for (int frame = 0; frame < 50; ++frame) {
     FakeSky::time += 16;
     DrawStarFieldWith<FakeSky>(field);
   }
-  counting = false;
-  EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(count.Calls(), 0);
   EXPECT_EQ(FakeSky::sprites, 51);
 }
 

@@ -22,6 +22,8 @@ struct VehicleLight {
   int32_t HourOff = -1;                           // hour at which the window ends
   float PointLightBrightness = 0.0f;              // 0 or less: no point light
   int32_t StartDelay = 0;  // host ms before the light shows; also shifts the blink and pulse phase
+
+  bool operator==(const VehicleLight&) const = default;
 };
 
 inline constexpr int32_t kLightBlink = 1;
@@ -40,6 +42,7 @@ struct VehicleLightSet {
   const VehicleLight& operator[](LightGroup group) const {
     return LightGroups[static_cast<std::size_t>(group)];
   }
+  bool operator==(const VehicleLightSet&) const = default;
 };
 
 // Vehicle model id to the model's lights. Vehicles carry 16-bit model ids, so a set stored under a
