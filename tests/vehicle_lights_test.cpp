@@ -36,13 +36,12 @@ TEST(VehicleLightLoader, SectionsQualifyByNameAndModelAndLaterOnesReplace) {
       "[MyVeh_Bus]\nLeftLight_Offset = -1.0 2.5 0.3 ; comment\nModel = 153\n"
       "[Veh_A]\nModel = 160\nRightLight_Offset = 1 0 0\n"
       "[Veh_B]\nModel = 160\nMiddleLight_Offset = 0 0 1\nMiddleLight_Type = 2\n"
-      "[Veh_Last]\nModel = 70000");
+      "[Last Veh_off]\nModel = 70000");  // "Veh_off" only at the start excludes
   ASSERT_EQ(table.size(), 4u);
   // A colour alone enables nothing.
   VehicleLightSet taxi;
-  taxi[LightGroup::Left].Colour = {0, 0, 255};
-  taxi[LightGroup::Right].Colour = {0, 255, 0};
-  taxi[LightGroup::Middle].Colour = {255, 100, 0};
+  taxi.LightGroups = {VehicleLight{.Colour = {0, 0, 255}}, {.Colour = {0, 255, 0}},
+                      {.Colour = {255, 100, 0}}};
   EXPECT_EQ(table.at(150), taxi);
   // An offset alone: enabled, red, steady, size 1, no window, no point light, no delay.
   EXPECT_EQ(table.at(153)[LightGroup::Left],
@@ -55,21 +54,18 @@ TEST(VehicleLightLoader, SectionsQualifyByNameAndModelAndLaterOnesReplace) {
 
 TEST(VehicleLightLoader, CustomLightsInAscendingNumberWhateverTheKeyOrder) {
   for (const char* text :
-       {"[Veh_X]\nModel=1\n2-CustomLight_Size = 3\n10-CustomLight_Offset = 0 1 0\n"
-        "-1-CustomLight_Type = 1\n5-CustomLight_StartDelay = 500\n5-CustomLight_Type = 1\n"
-        " 7x-CustomLight_Unknown = 4\n",
-        "[Veh_X]\n5-CustomLight_Type = 1\n 7x-CustomLight_Unknown = 4\n-1-CustomLight_Type = 1\n"
-        "10-CustomLight_Offset = 0 1 0\n5-CustomLight_StartDelay = 500\n2-CustomLight_Size = 3\n"
-        "Model=1\n"}) {
-    const std::vector<VehicleLight> lights = Collect(text).at(1).CustomLights;
+       {"[Veh_X]\nModel=1\n2-CustomLight_Size = 3\n10-CustomLight_Offset = 0 1 0\n-1-CustomLight_Type = 1\n"
+        "5-CustomLight_StartDelay = 500\n5-CustomLight_Type = 1\n7x-CustomLight_Unknown = 4\n",
+        "[Veh_X]\n5-CustomLight_Type = 1\n7x-CustomLight_Unknown = 4\n-1-CustomLight_Type = 1\n"
+        "10-CustomLight_Offset = 0 1 0\n5-CustomLight_StartDelay = 500\n2-CustomLight_Size = 3\nModel=1\n"}) {
     const std::vector<VehicleLight> expected = {
-        {.Type = 1, .Enabled = true},                            // -1
-        {.Enabled = true, .Size = 3.0f},                         // 2: at the centre, white
-        {.Type = 1, .Enabled = true, .StartDelay = 500},         // 5
-        {.Enabled = true},                                       // 7: exists though its field is unknown
-        {.Offset = {0.0f, 1.0f, 0.0f}, .Enabled = true},         // 10
+        {.Type = 1, .Enabled = true},                     // -1
+        {.Enabled = true, .Size = 3.0f},                  // 2: at the centre, white
+        {.Type = 1, .Enabled = true, .StartDelay = 500},  // 5
+        {.Enabled = true},                                // 7: exists though its field is unknown
+        {.Offset = {0.0f, 1.0f, 0.0f}, .Enabled = true},  // 10
     };
-    EXPECT_EQ(lights, expected);
+    EXPECT_EQ(Collect(text).at(1).CustomLights, expected);
   }
 }
 
@@ -79,8 +75,8 @@ TEST(VehicleLightLoader, ColourAndVectorListsFillMissingComponentsTheirOwnWay) {
     std::array<uint8_t, 3> colour;
     std::array<float, 3> offset;
   } cases[] = {
-      {"10 20", {10, 20, 255}, {10, 20, 0}},     // missing at the end: colour 255, vector 0
-      {"10,20,30", {10, 0, 255}, {10, 0, 0}},    // stops at the comma: that colour channel 0
+      {"10 20", {10, 20, 255}, {10, 20, 0}},         // missing at the end: colour 255, vector 0
+      {"10,20,30", {10, 0, 255}, {10, 0, 0}},        // stops at the comma: that colour channel 0
       {"256 -1 7.9", {0, 255, 7}, {256, -1, 7.9f}},  // low 8 bits; a colour reads 7 of 7.9
       {"", {255, 255, 255}, {0, 0, 0}},
       {"x 5", {0, 255, 255}, {0, 0, 0}},
@@ -102,10 +98,8 @@ TEST(VehicleLightLoader, ColourAndVectorListsFillMissingComponentsTheirOwnWay) {
 // and section still loads.
 TEST(VehicleLightLoader, AValueThatDoesNotConvertKeepsItsDefaultAndLoadingGoesOn) {
   VehicleLightSettingsState settings;
-  ConvertVehicleLightSettings({{"VehicleLightsGlobalEnable", "off"},
-                               {"EnablePointLight", "99999999999"},
-                               {"PointLightAtCenter", "1"},
-                               {"PointLightDistanceFactor", "1e99"}},
+  ConvertVehicleLightSettings({{"VehicleLightsGlobalEnable", "off"}, {"EnablePointLight", "99999999999"},
+                               {"PointLightAtCenter", "1"}, {"PointLightDistanceFactor", "1e99"}},
                               settings);
   EXPECT_TRUE(settings.VehicleLightsGlobalEnable);
   EXPECT_FALSE(settings.EnablePointLight);
@@ -132,30 +126,26 @@ VehicleLight Timed(int32_t type, int32_t on, int32_t off, int32_t delay = 0, int
 }
 
 TEST(VehicleLightAlpha, WindowsBlinkPulseAndDelaysByHand) {
+  const VehicleLight night = Timed(0, 0, 0, 0, 20, 6), blink = Timed(1, 250, 750),
+                     late = Timed(1, 250, 750, 500), pulse = Timed(2, 0, 0);
   struct Case {
     VehicleLight light;
     uint32_t now;
-    uint8_t hour;
-    uint8_t alpha;
+    uint8_t hour, alpha;
   } cases[] = {
       // Window 20 to 6 runs past midnight; 8 to 8 is empty; -1 means none, whatever the end.
-      {Timed(0, 0, 0, 0, 20, 6), 0, 20, 255}, {Timed(0, 0, 0, 0, 20, 6), 0, 23, 255},
-      {Timed(0, 0, 0, 0, 20, 6), 0, 0, 255},  {Timed(0, 0, 0, 0, 20, 6), 0, 5, 255},
-      {Timed(0, 0, 0, 0, 20, 6), 0, 6, 0},    {Timed(0, 0, 0, 0, 20, 6), 0, 19, 0},
-      {Timed(0, 0, 0, 0, 8, 8), 0, 8, 0},     {Timed(0, 0, 0, 0, -1, 5), 0, 12, 255},
+      {night, 0, 20, 255}, {night, 0, 23, 255}, {night, 0, 0, 255}, {night, 0, 5, 255},
+      {night, 0, 6, 0}, {night, 0, 19, 0}, {Timed(0, 0, 0, 0, 8, 8), 0, 8, 0},
+      {Timed(0, 0, 0, 0, -1, 5), 0, 12, 255},
       // Blink 250 on, 750 off: lit for 0..249 of each second; the remainder is taken unsigned
-      // (4294967295 mod 1000 = 295).
-      {Timed(1, 250, 750), 249, 0, 255},      {Timed(1, 250, 750), 250, 0, 0},
-      {Timed(1, 250, 750), 1000, 0, 255},     {Timed(1, 250, 750), 0xFFFFFFFF, 0, 0},
-      // Start delay 500: dark before it, then the period opens with its lit part at 500.
-      {Timed(1, 250, 750, 500), 499, 0, 0},   {Timed(1, 250, 750, 500), 500, 0, 255},
-      {Timed(1, 250, 750, 500), 749, 0, 255}, {Timed(1, 250, 750, 500), 750, 0, 0},
-      {Timed(0, 0, 0, -1), 1000000, 0, 0},    // a negative delay lies beyond every early time
-      {Timed(1, 0, 0), 0, 0, 0},              // no on time in a 1000 ms period: never lit
+      // (4294967295 mod 1000 = 295). Start delay 500: dark before it, then lit from 500.
+      {blink, 249, 0, 255}, {blink, 250, 0, 0}, {blink, 1000, 0, 255}, {blink, 0xFFFFFFFF, 0, 0},
+      {late, 499, 0, 0}, {late, 500, 0, 255}, {late, 749, 0, 255}, {late, 750, 0, 0},
+      {Timed(0, 0, 0, -1), 1000000, 0, 0},  // a negative delay lies beyond every early time
+      {Timed(1, 0, 0), 0, 0, 0},            // no on time in a 1000 ms period: never lit
       // Pulse over 1000 ms: mid (127.5 truncated) at 0, full at a quarter, dark at three quarters.
-      {Timed(2, 0, 0), 0, 0, 127},            {Timed(2, 0, 0), 250, 0, 255},
-      {Timed(2, 0, 0), 750, 0, 0},            {Timed(2, 1500, 500), 500, 0, 255},
-      {Timed(2, 0, 0, 250), 500, 0, 255},     {Timed(7, 0, 0), 3, 0, 255},
+      {pulse, 0, 0, 127}, {pulse, 250, 0, 255}, {pulse, 750, 0, 0}, {Timed(2, 1500, 500), 500, 0, 255},
+      {Timed(2, 0, 0, 250), 500, 0, 255}, {Timed(7, 0, 0), 3, 0, 255},
       // Settings at the 32-bit limits: the period 2147483657 does not wrap (with a 1000 ms
       // period 2147483650 would be lit); sums below 0 fall back to 1000; hours only compare.
       {Timed(1, INT_MAX, 10), 2147483650u, 0, 0}, {Timed(2, INT_MIN, INT_MIN), 250, 0, 255},
@@ -163,8 +153,8 @@ TEST(VehicleLightAlpha, WindowsBlinkPulseAndDelaysByHand) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LightAlpha(c.light, c.now, c.hour), c.alpha)
-        << "type " << c.light.Type << " delay " << c.light.StartDelay << " hours " << c.light.HourOn
-        << "-" << c.light.HourOff << " now " << c.now << " hour " << int{c.hour};
+        << "type " << c.light.Type << " delay " << c.light.StartDelay << " hours " << c.light.HourOn << "-"
+        << c.light.HourOff << " now " << c.now << " hour " << int{c.hour};
   }
 }
 
@@ -184,21 +174,22 @@ struct PointLight {
 
 // A stand-in host that records what the emission hands it.
 struct FakeVehicleHost {
-  static inline uint32_t pool = 0, time = 300;
-  static inline uint8_t hour = 0;
+  static inline uint32_t pool = 0;
   static inline std::vector<Glow> glows;
   static inline std::vector<PointLight> lights;
   static uint32_t PoolAddress() { return pool; }
-  static uint32_t TimeMs() { return time; }
-  static uint8_t ClockHour() { return hour; }
-  static void RegisterGlow(uint32_t id, uint8_t r, uint8_t g, uint8_t b, uint8_t a, const float* p, float size) {
+  static uint32_t TimeMs() { return 300; }
+  static uint8_t ClockHour() { return 0; }
+  static void RegisterGlow(uint32_t id, uint8_t r, uint8_t g, uint8_t b, uint8_t a, const float* p,
+                           float size) {
     glows.push_back({id, {r, g, b, a}, {p[0], p[1], p[2]}, size});
   }
   static void AddPointLight(const LightVector& p, const LightVector& d, float brightness, float r, float g,
                             float b) {
     lights.push_back({p, d, brightness, {r, g, b}});
   }
-  static void Frame(const VehicleLightTable& table, const VehicleLightSettingsState& settings) {
+  template <typename Table>
+  static void Frame(const Table& table, const VehicleLightSettingsState& settings) {
     glows.clear();
     lights.clear();
     EmitVehicleLightsWith<FakeVehicleHost>(table, settings);
@@ -209,33 +200,27 @@ struct FakeVehicleHost {
 struct CountingTable {
   const VehicleLightTable& table;
   mutable int finds = 0;
-  auto find(int32_t model) const {
-    ++finds;
-    return table.find(model);
-  }
+  auto find(int32_t model) const { return ++finds, table.find(model); }
   auto end() const { return table.end(); }
 };
 
 uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
-TEST(VehicleLightEmission, WalksLiveVehiclesWithPositiveHealthOnceEach) {
+hostsim::Vehicle Car(int16_t model, float health = 1000) {
+  hostsim::Vehicle v;
+  v.model = model;
+  v.health = health;
+  return v;
+}
+
+TEST(VehicleLightEmission, WalksLiveVehiclesWithPositiveHealthOnceEachWithoutAllocating) {
   hostsim::VehiclePool pool;
   pool.Reset(8);
-  const auto car = [](int16_t model, float health) {
-    hostsim::Vehicle v;
-    v.model = model;
-    v.health = health;
-    return v;
-  };
-  pool.Occupy(0, car(400, 1000));
-  pool.Occupy(1, car(400, 1000));
+  // Live; freed; health 0, below 0, not a number; 70000 cut to 16 bits; 0xFFFF read as -1; no set.
+  const hostsim::Vehicle cars[] = {Car(400), Car(400), Car(400, 0), Car(400, -5), Car(400, NAN),
+                                   Car(4464), Car(-1), Car(401)};
+  for (int slot = 0; slot < 8; ++slot) pool.Occupy(slot, cars[slot]);
   pool.Free(1);
-  pool.Occupy(2, car(400, 0));
-  pool.Occupy(3, car(400, -5));
-  pool.Occupy(4, car(400, NAN));
-  pool.Occupy(5, car(4464, 1));  // 70000 cut to 16 bits
-  pool.Occupy(6, car(-1, 1));    // 0xFFFF read as -1
-  pool.Occupy(7, car(401, 1));
   VehicleLightTable table;
   for (int32_t model : {400, 70000, -1}) table[model].CustomLights.push_back({.Enabled = true});
   table[400][LightGroup::Right].Enabled = true;
@@ -243,36 +228,35 @@ TEST(VehicleLightEmission, WalksLiveVehiclesWithPositiveHealthOnceEach) {
   VehicleLightSettingsState settings;
   FakeVehicleHost::pool = pool.Address();
   FakeVehicleHost::glows.reserve(16);
-  {
-    const AllocationCount count;
-    EmitVehicleLightsWith<FakeVehicleHost>(counting, settings);
-    EXPECT_EQ(count.Calls(), 0);
-  }
+  const AllocationCount count;
+  FakeVehicleHost::Frame(counting, settings);
+  EXPECT_EQ(count.Calls(), 0);
   EXPECT_EQ(counting.finds, 4);  // slots 0, 5, 6, 7
   std::vector<uint32_t> ids;
   for (const Glow& glow : FakeVehicleHost::glows) ids.push_back(glow.id);
   const uint32_t v0 = Address(pool.VehicleAt(0)), v6 = Address(pool.VehicleAt(6));
   EXPECT_EQ(ids, (std::vector<uint32_t>{v0 + 1001, v0 + 2000, v6 + 2000}));
 
-  // Nothing at all: lights switched off, no pool, a pool without vehicles or flags, no slots.
-  auto* record = reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(pool.Address()));
+  // Nothing at all: lights switched off; no pool; a pool without vehicles, without flags, with a
+  // slot count below 0.
   settings.VehicleLightsGlobalEnable = false;
   FakeVehicleHost::Frame(table, settings);
+  EXPECT_TRUE(FakeVehicleHost::glows.empty());
   settings.VehicleLightsGlobalEnable = true;
-  for (const auto& [word, value] : {std::pair{-1, 0u}, {0, 0u}, {1, 0u}, {2, 0xFFFFFFF0u}}) {
-    const uint32_t saved = word < 0 ? 0 : record[word];
-    if (word < 0) FakeVehicleHost::pool = 0; else record[word] = value;
+  auto* record = reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(pool.Address()));
+  for (uint32_t* word : {&FakeVehicleHost::pool, &record[0], &record[1], &record[2]}) {
+    const uint32_t saved = *word;
+    *word = word == &record[2] ? 0xFFFFFFF0u : 0;
     FakeVehicleHost::Frame(table, settings);
-    EXPECT_TRUE(FakeVehicleHost::glows.empty()) << "pool word " << word;
-    if (word < 0) FakeVehicleHost::pool = pool.Address(); else record[word] = saved;
+    EXPECT_TRUE(FakeVehicleHost::glows.empty());
+    *word = saved;
   }
 }
 
 TEST(VehicleLightEmission, PositionsFromTheAxesAndPointLightRules) {
   hostsim::VehiclePool pool;
   pool.Reset(1);
-  hostsim::Vehicle car;
-  car.model = 400;
+  hostsim::Vehicle car = Car(400);
   car.position = {100, 200, 10};
   car.axes = {0, 1, 0, -1, 0, 0, 0, 0, 1};  // turned a quarter: its x along world y
   pool.Occupy(0, car);
@@ -282,8 +266,8 @@ TEST(VehicleLightEmission, PositionsFromTheAxesAndPointLightRules) {
   VehicleLightTable table;
   VehicleLightSet& set = table[400];
   // Offset (x, y, z) lands at V + (-y, x, z): left (94, 192, 10), right (98, 201, 10.5).
-  set[LightGroup::Left] = {.Offset = {-8, 6, 0}, .Colour = kRed, .Enabled = true,
-                           .PointLightBrightness = 2};
+  set[LightGroup::Left] = {.Offset = {-8, 6, 0}, .Colour = kRed, .Enabled = true, .PointLightBrightness = 2};
+  // At host time 300 in its dark part: a glow of alpha 0 and no point light.
   set[LightGroup::Right] = {.Offset = {1, 2, 0.5f}, .Colour = {0, 255, 0}, .Type = 1, .OnTime = 250,
                             .OffTime = 750, .Enabled = true, .PointLightBrightness = 1};
   set.CustomLights = {{.Enabled = true, .Size = 3},
@@ -292,14 +276,12 @@ TEST(VehicleLightEmission, PositionsFromTheAxesAndPointLightRules) {
   VehicleLightSettingsState settings;
   settings.EnablePointLight = true;
   settings.PointLightOffset = {0, 0, 1};
-  FakeVehicleHost::time = 300;  // the right light is in its dark part: a glow of alpha 0, no light
 
   FakeVehicleHost::Frame(table, settings);
-  EXPECT_EQ(FakeVehicleHost::glows,
-            (std::vector<Glow>{{v + 1000, {255, 0, 0, 255}, {94, 192, 10}, 1},
-                               {v + 1001, {0, 255, 0, 0}, {98, 201, 10.5f}, 1},
-                               {v + 2000, {255, 255, 255, 255}, {100, 200, 10}, 3},
-                               {v + 2001, {0, 0, 51, 255}, {103, 200, 10}, 1}}));
+  EXPECT_EQ(FakeVehicleHost::glows, (std::vector<Glow>{{v + 1000, {255, 0, 0, 255}, {94, 192, 10}, 1},
+                                                       {v + 1001, {0, 255, 0, 0}, {98, 201, 10.5f}, 1},
+                                                       {v + 2000, {255, 255, 255, 255}, {100, 200, 10}, 3},
+                                                       {v + 2001, {0, 0, 51, 255}, {103, 200, 10}, 1}}));
   // Fixed: halfway to the light, one up along A3. Custom: at the light, without offset or factor.
   EXPECT_EQ(FakeVehicleHost::lights,
             (std::vector<PointLight>{{{97, 196, 11}, {0, 0, -1}, 2, {1, 0, 0}},

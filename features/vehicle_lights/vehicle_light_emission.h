@@ -68,6 +68,7 @@ PointLightPlacement CustomPointLight(const VehicleFrame& v, const LightVector& g
 
 namespace vehicle_lights_detail {
 
+// The value of type T at a 32-bit host address, copied byte-wise so that no alignment is assumed.
 template <typename T>
 T ReadAt(uint32_t address) noexcept {
   T value;
@@ -75,10 +76,12 @@ T ReadAt(uint32_t address) noexcept {
   return value;
 }
 
+// Three consecutive floats at a 32-bit host address.
 inline LightVector ReadVectorAt(uint32_t address) noexcept {
   return {ReadAt<float>(address), ReadAt<float>(address + 4), ReadAt<float>(address + 8)};
 }
 
+// Hands one light to the host: its glow, and its point light when one is due.
 template <typename Host>
 void EmitLight(const VehicleLight& light, uint32_t id, bool fixed, const VehicleFrame& vehicle,
                uint32_t now, uint8_t hour, const VehicleLightSettingsState& settings) {
