@@ -46,10 +46,6 @@ void EmulatedHost::Rebuild(int32_t build) { Map(build); }
 
 void EmulatedHost::ApplyState() {
   Routines().sky_gate = state_.sky_gate;
-  const VehiclePool& pool = state_.pool;
-  Routines().first_vehicle =
-      pool.Exists() ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pool.VehicleAt(0))) : 0;
-  Routines().vehicle_bytes = static_cast<uint32_t>(pool.Slots()) * VehiclePool::kVehicleSize;
   WriteState(state_, *rebased_);
   if (fixed_) WriteState(state_, *fixed_);
 }

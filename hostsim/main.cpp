@@ -65,9 +65,10 @@ routine's calls are traced only after `trace-skygate 1`, as {"call":"SkyGate","r
 projection is a pinhole camera (640x480, 70 degree vertical view, up = right x forward); a point
 is on screen when in front of the camera with 0<=x<=640, 0<=y<=480.
 The event routines return 3235774720, 3235774976 and 3235775232 (0xC0DE0100/0200/0300); the glow
-routine returns 1. A glow id made from a vehicle's address (from the first vehicle object up to
-65535 past the last one's end) is printed as "pool+N", N its distance from the first vehicle
-object: slot S's object lies at pool+S*1500. A plugin still loaded after the last command is unloaded silently.
+routine returns 1. The vehicle pool's record lies at 0x20000000 (whenever that address is free),
+its first vehicle object 16 bytes further and slot S's object S*1500 bytes after that, so glow ids
+made from vehicle addresses repeat from run to run. A plugin still loaded after the last command
+is unloaded silently.
 
 Exit status: 0 success; 1 the plugin could not be loaded or the image not mapped; 2 malformed
 script ("line N: message" on standard error; nothing runs) or command line (unknown option,

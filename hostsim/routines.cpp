@@ -107,14 +107,10 @@ HOST_ROUTINE uint32_t RegisterGlowRoutine(uint32_t id, uint8_t r, uint8_t g, uin
                                           const float* pos, float size, float far, int32_t m0,
                                           int32_t m1, int32_t m2, int32_t m3, int32_t m4,
                                           int32_t m5, int32_t m6, float last) {
-  JsonLine line;
-  line.Str("call", "RegisterGlow");
-  if (const std::string relative = PoolRelativeId(id, Routines()); !relative.empty()) {
-    line.Str("id", relative);
-  } else {
-    line.Int("id", id);
-  }
-  Record(line.Int("r", r)
+  Record(JsonLine()
+             .Str("call", "RegisterGlow")
+             .Int("id", id)
+             .Int("r", r)
              .Int("g", g)
              .Int("b", b)
              .Int("a", a)
@@ -144,14 +140,6 @@ HOST_ROUTINE uint32_t TrailSecondaryRoutine() {
 }
 
 }  // namespace
-
-std::string PoolRelativeId(uint32_t id, const RoutineContext& context) {
-  if (context.first_vehicle == 0) return {};
-  if (id < context.first_vehicle) return {};
-  const uint64_t distance = id - context.first_vehicle;
-  if (distance >= uint64_t{context.vehicle_bytes} + 0xFFFF) return {};
-  return "pool+" + std::to_string(distance);
-}
 
 std::vector<RoutineEntry> HostRoutines(const BuildLayout& layout) {
   return {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "hostsim/addresses.h"
@@ -31,17 +30,7 @@ struct RoutineContext {
   uint8_t sky_gate = 1;                // what the sky gate routine returns
   bool trace_sky_gate = false;         // whether its calls are recorded (older traces lack them)
   const uint8_t* variables = nullptr;  // the mapping holding the fixed variables (the camera)
-  // The vehicle pool's objects, [first_vehicle, first_vehicle + vehicle_bytes); 0 bytes without a
-  // pool. Glow ids made from a vehicle's address are traced relative to the first vehicle.
-  uint32_t first_vehicle = 0;
-  uint32_t vehicle_bytes = 0;
 };
-
-// How the trace shows a glow id: ids from a vehicle's address plus up to 65535 (at or above the
-// first vehicle object, below the last object's end + 65535) as "pool+N", N the distance from the
-// first vehicle object, so that they read the same on every run and platform; other ids as the
-// number itself (an empty result).
-std::string PoolRelativeId(uint32_t id, const RoutineContext& context);
 
 // The one context of the process (the host is single-threaded, like the game's main thread).
 RoutineContext& Routines();
