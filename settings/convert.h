@@ -46,7 +46,7 @@ FloatList3 ParseVectorList(const std::string& text) noexcept;
 // they had, the ones converted before keep their new values. Never throws.
 //   const SettingsTable table = ReadSettingsSection("MoonSettings");
 //   KeyConverter keys(table);
-//   keys.Int("Moon_Size", settings.size);  // and so on, in the feature's fixed order
+//   keys.Float("Moon_Size", settings.Size);  // and so on, in the feature's fixed order
 class KeyConverter {
  public:
   explicit KeyConverter(const SettingsTable& table) noexcept : table_(table) {}
