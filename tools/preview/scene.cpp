@@ -82,8 +82,8 @@ Camera CameraFor(CameraPreset preset) {
   switch (preset) {
     case CameraPreset::kSky:  // 55 degrees up
       return RoadCamera(LocalToWorld(0, 0, kCameraHeight), 0.57357644f, 0.81915204f);
-    case CameraPreset::kStreet:  // at eye height behind the traffic, 4 degrees up
-      return RoadCamera(LocalToWorld(20, 2.5f, 1.8f), 0.99756405f, 0.06975647f);
+    case CameraPreset::kStreet:  // at eye height on the road behind the traffic, 4 degrees up
+      return RoadCamera(LocalToWorld(45, 0, 1.8f), 0.99756405f, 0.06975647f);
     case CameraPreset::kCity:
       break;
   }
@@ -110,10 +110,12 @@ const std::vector<Building>& Skyline() {
     for (int i = 0; i < 72; ++i) {
       const float v = -1800.0f + 50.0f * static_cast<float>(i) + static_cast<float>(Next(state) % 30);
       const float u = 700.0f + static_cast<float>(Next(state) % 700);
-      if (v > -40.0f && v < 40.0f) continue;  // the road leaves the city here
       const float half_width = 12.0f + static_cast<float>(Next(state) % 26);
       const float height = 30.0f + static_cast<float>(Next(state) % 150);
-      list.push_back({LocalToWorld(u, v, 0), half_width, height, Next(state)});
+      const uint32_t seed = Next(state);
+      // The road leaves the city between the buildings.
+      if (v + half_width > -3 * kRoadHalfWidth && v - half_width < 3 * kRoadHalfWidth) continue;
+      list.push_back({LocalToWorld(u, v, 0), half_width, height, seed});
     }
     // Far ones first, so that nearer ones are painted over them.
     std::stable_sort(list.begin(), list.end(), [](const Building& a, const Building& b) {
