@@ -128,7 +128,7 @@ fi
 
 packages=(
   cmake ninja-build g++ g++-multilib
-  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 libpng-dev:i386
+  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 libstb-dev
   g++-mingw-w64-i686
   wine wine32:i386
   valgrind

@@ -49,3 +49,10 @@ wine build/windows/settings_check.exe
 # The emulator scenarios under Wine: the Windows emulator with the real DLL, traces compared.
 echo "emulator scenarios under Wine:"
 bash tests/run_scenarios_wine.sh build/windows
+
+# The preview for Windows under Wine: bad input answered as on Linux, the same pictures byte for
+# byte, and the release archive with a preview that runs from it.
+echo "preview under Wine:"
+bash tools/preview/tests/bad_input.sh wine build/windows/nightglass-preview.exe
+bash tools/preview/tests/compare_wine.sh build/linux build/windows
+bash release/check_archive.sh build/windows build/linux
