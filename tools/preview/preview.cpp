@@ -120,29 +120,30 @@ std::string Absolute(const std::string& path) {
   return (error ? fs::path(path) : absolute).lexically_normal().string();
 }
 
+// The program given with `--option`, or the first of `defaults` that exists.
 std::string ExistingProgram(const std::string& given, const std::vector<std::string>& defaults,
-                            const char* what) {
+                            const std::string& what, const std::string& option) {
   std::error_code error;
   if (!given.empty()) {
-    if (!fs::is_regular_file(given, error)) Malformed(std::string(what) + " " + given + " is not a file");
+    if (!fs::is_regular_file(given, error)) Malformed(what + " " + given + " is not a file");
     return Absolute(given);
   }
   for (const std::string& path : defaults)
     if (fs::is_regular_file(path, error)) return Absolute(path);
-  throw PreviewError(kExitFailure, std::string("cannot find ") + what + " (looked for " + defaults.front() +
-                                       "): give it with --" + (what[0] == 'n' ? "hostsim" : "plugin"));
+  throw PreviewError(kExitFailure, "cannot find " + what + " (looked for " + defaults.front() +
+                                       "): give it with " + option);
 }
 
-// Fails now, before any work, when the picture could not be written to `path`.
-void CheckWritable(const std::string& path) {
+// Fails now, before any work, when `what` could not be written to `path`.
+void CheckWritable(const std::string& path, const std::string& what) {
   std::error_code error;
   if (fs::is_directory(path, error))
-    throw PreviewError(kExitFailure, "cannot write the picture to " + path + ": it is a folder");
+    throw PreviewError(kExitFailure, "cannot write " + what + " to " + path + ": it is a folder");
   const bool existed = fs::exists(path, error);
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "ab");
   if (file == nullptr) {
-    throw PreviewError(kExitFailure, "cannot write the picture to " + path + ": " +
+    throw PreviewError(kExitFailure, "cannot write " + what + " to " + path + ": " +
                                          (errno != 0 ? std::strerror(errno) : "cannot open it"));
   }
   std::fclose(file);
@@ -278,9 +279,9 @@ Tools FindTools(const Options& options) {
   Tools tools;
   const std::string here = ProgramFolder();
   tools.hostsim = ExistingProgram(options.hostsim, {here + "nightglass-hostsim" + ProgramSuffix()},
-                                  "nightglass-hostsim");
-  tools.plugin = ExistingProgram(options.plugin, {here + PluginName(), here + ".." + "/" + PluginName()},
-                                 "the plugin");
+                                  "the emulated host", "--hostsim");
+  tools.plugin = ExistingProgram(options.plugin, {here + PluginName(), here + "../" + PluginName()},
+                                 "the plugin", "--plugin");
   std::error_code error;
   if (options.settings.empty()) {
     for (const std::string& folder : {here + "examples", here + ".."}) {
@@ -290,8 +291,8 @@ Tools FindTools(const Options& options) {
       }
     }
     if (tools.settings.empty()) {
-      Malformed("no settings folder given and none beside the program (looked in " + here +
-                "examples and " + here + ".."  + "): give one with --settings DIR");
+      throw PreviewError(kExitFailure, "no settings folder given and none beside the program (looked in " +
+                                           here + "examples and " + here + "..): give one with --settings DIR");
     }
   } else {
     const fs::path folder = options.settings;
@@ -343,8 +344,8 @@ std::string RunScene(const Tools& tools, const SceneSettings& scene) {
 int RunPreview(const Options& options, std::ostream& out, std::ostream& err) {
   try {
     const Tools tools = FindTools(options);
-    CheckWritable(options.output);
-    if (!options.trace.empty()) CheckWritable(options.trace);
+    CheckWritable(options.output, "the picture");
+    if (!options.trace.empty()) CheckWritable(options.trace, "the trace");
     SceneSettings scene;
     scene.timer = options.timer;
     scene.camera = options.camera;

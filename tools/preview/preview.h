@@ -62,8 +62,8 @@ struct Tools {
   std::string settings_file;  // the Nightglass.ini the plugin will read there; empty: none
   std::string temp;
 };
-// Throws PreviewError: kExitMalformed for a missing program or settings folder given on the
-// command line that is not one, kExitFailure for one that cannot be read.
+// Throws PreviewError: kExitMalformed when --hostsim or --plugin names no file, kExitFailure when a
+// program cannot be found or the settings folder cannot be read.
 Tools FindTools(const Options& options);
 
 // The emulated host's output for one picture's scene.

@@ -28,7 +28,7 @@ constexpr Vec3 kSign{1800.0f, -250.0f, 420.0f};
 constexpr float kSignWidth = 12.0f;  // world units either side, before the sky sign's own size
 constexpr float kMoonDistance = 5000.0f;
 constexpr float kMoonRadius = 0.03f;  // of its distance
-constexpr Vec3 kMoonDirection{0.82f, -0.36f, 0.44f};  // roughly unit: 24 degrees right, 26 up
+constexpr Vec3 kMoonDirection{0.8f, 0.37f, 0.47f};  // roughly unit: 25 degrees right, 28 up
 constexpr int kWarmUpFrames = 11;
 constexpr uint32_t kFrameMs = 16;
 
