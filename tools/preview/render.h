@@ -28,9 +28,6 @@ class Canvas {
  public:
   Canvas(int width, int height);
 
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-
   // The host's scene at `hour`:`minute` seen from `camera`, with `vehicles` on the road.
   void PaintScene(const Camera& camera, const std::vector<PlacedVehicle>& vehicles, int hour,
                   int minute);

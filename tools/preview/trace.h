@@ -21,7 +21,6 @@ class TraceLine {
   // Nothing when the text is not such an object.
   static std::optional<TraceLine> Parse(std::string_view text);
 
-  bool Has(const std::string& key) const { return fields_.count(key) != 0; }
   // The text of a string value, or of a number; empty when absent.
   std::string Text(const std::string& key) const;
   // A number (or "nan", "inf", "-inf") as a float; NaN when absent or not a number.
