@@ -43,10 +43,11 @@ std::string ReadAndRemove(const std::string& path) {
 
 std::string LastError() {
   char text[512] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(),
-                 0, text, sizeof text, nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 GetLastError(), 0, text, sizeof text, nullptr);
   std::string message = text;
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
     message.pop_back();
   return message.empty() ? "error " + std::to_string(GetLastError()) : message;
 }
@@ -74,8 +75,8 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
   const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                       CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process);
+                       CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                                      0, nullptr, nullptr, &startup, &process);
   if (!started) result.failure = LastError();
   for (HANDLE handle : {in, out, err})
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);

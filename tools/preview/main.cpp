@@ -7,7 +7,8 @@
 
 int main(int argc, char** argv) {
   try {
-    const preview::Options options = preview::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    const preview::Options options =
+        preview::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (options.help) {
       std::cout << preview::Usage();
       return preview::kExitOk;

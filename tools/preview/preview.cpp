@@ -79,12 +79,14 @@ void ParseSheet(const std::string& text, Options* options) {
   options->sheet = true;
   if (text.empty()) return;
   const std::size_t dash = text.find('-'), slash = text.find('/');
-  const std::string to = text.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1);
+  const std::string to =
+      text.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1);
   const int from_minutes = dash == std::string::npos ? -1 : ParseClock(text.substr(0, dash));
   const int to_minutes = dash == std::string::npos ? -1 : ParseClock(to);
   uint64_t step = 60;
   if (from_minutes < 0 || to_minutes < 0 ||
-      (slash != std::string::npos && !ParseUnsigned(text.substr(slash + 1), 1440, &step)) || step == 0) {
+      (slash != std::string::npos && !ParseUnsigned(text.substr(slash + 1), 1440, &step)) ||
+      step == 0) {
     Malformed("bad contact sheet `" + text +
               "`: give FROM-TO or FROM-TO/STEP, times as HH:MM and STEP in minutes (1 to 1440), "
               "for example 19:00-07:00/60");
@@ -106,8 +108,9 @@ std::string ReadFile(const std::string& path) {
 
 // The first Nightglass.ini the plugin would open in `folder`, empty when none.
 std::string SettingsFileIn(const fs::path& folder) {
-  for (const fs::path& relative : {fs::path("Nightglass.ini"), fs::path("plugins") / "Nightglass.ini",
-                                  fs::path("scripts") / "Nightglass.ini"}) {
+  for (const fs::path& relative :
+       {fs::path("Nightglass.ini"), fs::path("plugins") / "Nightglass.ini",
+        fs::path("scripts") / "Nightglass.ini"}) {
     std::error_code error;
     if (fs::is_regular_file(folder / relative, error)) return (folder / relative).string();
   }
@@ -150,7 +153,8 @@ void CheckWritable(const std::string& path, const std::string& what) {
   if (!existed) fs::remove(path, error);
 }
 
-void WriteFile(const std::string& path, const std::string& what, const void* data, std::size_t size) {
+void WriteFile(const std::string& path, const std::string& what, const void* data,
+               std::size_t size) {
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   bool ok = file != nullptr && std::fwrite(data, 1, size, file) == size;
@@ -168,7 +172,8 @@ std::string FirstLines(const std::string& text) {
   std::size_t start = 0;
   for (int n = 0; n < 5 && start < text.size(); ++n) {
     const std::size_t end = text.find('\n', start);
-    lines += "\n  " + text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    lines +=
+        "\n  " + text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     start = end == std::string::npos ? text.size() : end + 1;
   }
   return lines;
@@ -176,9 +181,12 @@ std::string FirstLines(const std::string& text) {
 
 const char* CameraName(CameraPreset preset) {
   switch (preset) {
-    case CameraPreset::kSky: return "sky";
-    case CameraPreset::kStreet: return "street";
-    case CameraPreset::kCity: break;
+    case CameraPreset::kSky:
+      return "sky";
+    case CameraPreset::kStreet:
+      return "street";
+    case CameraPreset::kCity:
+      break;
   }
   return "city";
 }
@@ -191,7 +199,8 @@ int ParseClock(const std::string& text) {
   const std::size_t colon = text.find(':');
   uint64_t hour = 0, minute = 0;
   if (colon == std::string::npos || colon < 1 || colon > 2 || text.size() != colon + 3 ||
-      !ParseUnsigned(text.substr(0, colon), 23, &hour) || !ParseUnsigned(text.substr(colon + 1), 59, &minute))
+      !ParseUnsigned(text.substr(0, colon), 23, &hour) ||
+      !ParseUnsigned(text.substr(colon + 1), 59, &minute))
     return -1;
   return static_cast<int>(hour * 60 + minute);
 }
@@ -228,9 +237,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
-    static const char* const kWithValue[] = {"-s", "--settings", "-o", "--output", "--size",
-                                             "--clock", "--timer", "--camera", "--trace",
-                                             "--hostsim", "--plugin"};
+    static const char* const kWithValue[] = {"-s",      "--settings", "-o",      "--output",
+                                             "--size",  "--clock",    "--timer", "--camera",
+                                             "--trace", "--hostsim",  "--plugin"};
     bool known = false;
     for (const char* option : kWithValue) known = known || name == option;
     if (!known) Malformed("unknown argument `" + args[i] + "`");
@@ -256,10 +265,14 @@ Options ParseOptions(const std::vector<std::string>& args) {
         Malformed("bad timer `" + value + "`: give milliseconds from 0 to 4294967295");
       options.timer = static_cast<uint32_t>(timer);
     } else if (name == "--camera") {
-      if (value == "city") options.camera = CameraPreset::kCity;
-      else if (value == "sky") options.camera = CameraPreset::kSky;
-      else if (value == "street") options.camera = CameraPreset::kStreet;
-      else Malformed("unknown camera `" + value + "`: city, sky or street");
+      if (value == "city")
+        options.camera = CameraPreset::kCity;
+      else if (value == "sky")
+        options.camera = CameraPreset::kSky;
+      else if (value == "street")
+        options.camera = CameraPreset::kStreet;
+      else
+        Malformed("unknown camera `" + value + "`: city, sky or street");
     } else if (name == "--trace") {
       options.trace = value;
     } else if (name == "--hostsim") {
@@ -291,8 +304,9 @@ Tools FindTools(const Options& options) {
       }
     }
     if (tools.settings.empty()) {
-      throw PreviewError(kExitFailure, "no settings folder given and none beside the program (looked in " +
-                                           here + "examples and " + here + "..): give one with --settings DIR");
+      throw PreviewError(kExitFailure,
+                         "no settings folder given and none beside the program (looked in " + here +
+                             "examples and " + here + "..): give one with --settings DIR");
     }
   } else {
     const fs::path folder = options.settings;
@@ -308,8 +322,8 @@ Tools FindTools(const Options& options) {
     }
     fs::directory_iterator listing(folder, error);
     if (error) {
-      throw PreviewError(kExitFailure,
-                         "cannot read the settings folder " + options.settings + ": " + error.message());
+      throw PreviewError(kExitFailure, "cannot read the settings folder " + options.settings +
+                                           ": " + error.message());
     }
     tools.settings = Absolute(options.settings);
   }
@@ -323,20 +337,24 @@ Tools FindTools(const Options& options) {
 
 std::string RunScene(const Tools& tools, const SceneSettings& scene) {
   static int counter = 0;
-  const std::string script = (fs::path(tools.temp) / ("nightglass-preview-" + std::to_string(ProcessId()) +
-                                                      "-" + std::to_string(++counter) + ".script"))
-                                 .string();
+  const std::string script =
+      (fs::path(tools.temp) / ("nightglass-preview-" + std::to_string(ProcessId()) + "-" +
+                               std::to_string(++counter) + ".script"))
+          .string();
   const std::string text = SceneScript(scene);
   WriteFile(script, "the scene script", text.data(), text.size());
-  const ChildResult result =
-      RunChild(tools.hostsim, {"--plugin", tools.plugin, "--dir", tools.settings, script}, tools.temp);
+  const ChildResult result = RunChild(
+      tools.hostsim, {"--plugin", tools.plugin, "--dir", tools.settings, script}, tools.temp);
   std::error_code error;
   fs::remove(script, error);
   if (!result.started)
-    throw PreviewError(kExitFailure, "cannot run the emulated host " + tools.hostsim + ": " + result.failure);
+    throw PreviewError(kExitFailure,
+                       "cannot run the emulated host " + tools.hostsim + ": " + result.failure);
   if (!result.failure.empty() || result.status != 0) {
-    const std::string how = result.failure.empty() ? "exit status " + std::to_string(result.status) : result.failure;
-    throw PreviewError(kExitFailure, "the emulated host failed (" + how + "):" + FirstLines(result.err));
+    const std::string how =
+        result.failure.empty() ? "exit status " + std::to_string(result.status) : result.failure;
+    throw PreviewError(kExitFailure,
+                       "the emulated host failed (" + how + "):" + FirstLines(result.err));
   }
   return result.out;
 }
@@ -357,7 +375,8 @@ int RunPreview(const Options& options, std::ostream& out, std::ostream& err) {
     }
 
     std::vector<int> minutes{options.hour * 60 + options.minute};
-    if (options.sheet) minutes = SheetMinutes(options.sheet_from, options.sheet_to, options.sheet_step);
+    if (options.sheet)
+      minutes = SheetMinutes(options.sheet_from, options.sheet_to, options.sheet_step);
     std::vector<Image> pictures;
     std::string traces;
     TraceFrame last;
@@ -366,7 +385,8 @@ int RunPreview(const Options& options, std::ostream& out, std::ostream& err) {
       scene.minute = minutes[i] % 60;
       if (options.sheet) {
         err << "nightglass-preview: tile " << i + 1 << " of " << minutes.size() << " ("
-            << ClockText(minutes[i]) << ")\n" << std::flush;
+            << ClockText(minutes[i]) << ")\n"
+            << std::flush;
       }
       const std::string trace = RunScene(tools, scene);
       if (!options.trace.empty()) traces += trace;
@@ -400,7 +420,9 @@ int RunPreview(const Options& options, std::ostream& out, std::ostream& err) {
           << CameraName(options.camera) << ": " << last.sprites.size() << " sprites, "
           << last.glows.size() << " glows, " << last.lights.size() << " point lights";
     }
-    out << "; settings " << (tools.settings_file.empty() ? tools.settings + " (none: defaults)" : tools.settings_file)
+    out << "; settings "
+        << (tools.settings_file.empty() ? tools.settings + " (none: defaults)"
+                                        : tools.settings_file)
         << ")\n";
     return kExitOk;
   } catch (const PreviewError& e) {

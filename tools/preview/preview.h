@@ -20,7 +20,8 @@ inline constexpr int kMostTiles = 96;
 
 // A failure with the message to show and the exit status.
 struct PreviewError : std::runtime_error {
-  PreviewError(int status, const std::string& message) : std::runtime_error(message), status(status) {}
+  PreviewError(int status, const std::string& message)
+      : std::runtime_error(message), status(status) {}
   int status;
 };
 
@@ -58,7 +59,7 @@ std::vector<int> SheetMinutes(int from, int to, int step);
 struct Tools {
   std::string hostsim;
   std::string plugin;
-  std::string settings;  // the settings folder
+  std::string settings;       // the settings folder
   std::string settings_file;  // the Nightglass.ini the plugin will read there; empty: none
   std::string temp;
 };

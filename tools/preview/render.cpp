@@ -18,11 +18,16 @@ struct SkyKey {
   float night;  // 1 at night, 0 by day: the city's lights and the ground's darkness
 };
 constexpr SkyKey kSky[] = {
-    {0, {3, 5, 14}, {14, 20, 42}, 1},          {300, {3, 5, 14}, {14, 20, 42}, 1},
-    {360, {22, 34, 78}, {150, 90, 80}, 0.6f},  {420, {60, 110, 190}, {190, 170, 150}, 0.15f},
-    {480, {70, 130, 215}, {175, 205, 235}, 0}, {1080, {70, 130, 215}, {175, 205, 235}, 0},
-    {1140, {55, 80, 150}, {220, 130, 80}, 0.3f}, {1200, {16, 22, 55}, {70, 50, 70}, 0.8f},
-    {1260, {3, 5, 14}, {14, 20, 42}, 1},       {1440, {3, 5, 14}, {14, 20, 42}, 1},
+    {0, {3, 5, 14}, {14, 20, 42}, 1},
+    {300, {3, 5, 14}, {14, 20, 42}, 1},
+    {360, {22, 34, 78}, {150, 90, 80}, 0.6f},
+    {420, {60, 110, 190}, {190, 170, 150}, 0.15f},
+    {480, {70, 130, 215}, {175, 205, 235}, 0},
+    {1080, {70, 130, 215}, {175, 205, 235}, 0},
+    {1140, {55, 80, 150}, {220, 130, 80}, 0.3f},
+    {1200, {16, 22, 55}, {70, 50, 70}, 0.8f},
+    {1260, {3, 5, 14}, {14, 20, 42}, 1},
+    {1440, {3, 5, 14}, {14, 20, 42}, 1},
 };
 
 struct Palette {
@@ -125,7 +130,8 @@ void Canvas::PaintScene(const Camera& camera, const std::vector<PlacedVehicle>& 
         depth_[static_cast<std::size_t>(y) * width_ + x] = t;
       } else {
         const float height = ray.z / std::sqrt(Dot(ray, ray));
-        const float k = 1 - (1 - std::clamp(height, 0.0f, 1.0f)) * (1 - std::clamp(height, 0.0f, 1.0f));
+        const float k =
+            1 - (1 - std::clamp(height, 0.0f, 1.0f)) * (1 - std::clamp(height, 0.0f, 1.0f));
         for (int c = 0; c < 3; ++c) pixel[c] = Mix(p.horizon[c], p.zenith[c], k);
       }
     }
@@ -158,7 +164,8 @@ void Canvas::PaintBuilding(const Camera& camera, const Building& building, const
       const float across = (static_cast<float>(x) + 0.5f - (cx - half)) / cell_w;
       const float up = (bottom - (static_cast<float>(y) + 0.5f)) / cell_h;
       const float fx = across - std::floor(across), fy = up - std::floor(up);
-      const bool lit = Hash(building.seed, static_cast<uint32_t>(across), static_cast<uint32_t>(up)) % 3 == 0;
+      const bool lit =
+          Hash(building.seed, static_cast<uint32_t>(across), static_cast<uint32_t>(up)) % 3 == 0;
       const float* colour = small ? tinted : wall;
       if (lit && !small && fx > 0.25f && fx < 0.75f && fy > 0.3f && fy < 0.75f) colour = window;
       float* pixel = At(x, y);
@@ -167,7 +174,8 @@ void Canvas::PaintBuilding(const Camera& camera, const Building& building, const
   }
 }
 
-void Canvas::PaintVehicle(const Camera& camera, const PlacedVehicle& vehicle, const float colour[3]) {
+void Canvas::PaintVehicle(const Camera& camera, const PlacedVehicle& vehicle,
+                          const float colour[3]) {
   const Projection base = Project(camera, vehicle.position + Vec3{0, 0, 0.3f});
   const Projection top = Project(camera, vehicle.position + Vec3{0, 0, 1.5f});
   if (!base.in_front || !top.in_front) return;

@@ -44,7 +44,9 @@ class Canvas {
              bool additive);
   // The scene's depth at a pixel (infinity for the sky, and outside the picture).
   float DepthAt(float x, float y) const;
-  const float* Pixel(int x, int y) const { return &rgb_[3 * (static_cast<std::size_t>(y) * width_ + x)]; }
+  const float* Pixel(int x, int y) const {
+    return &rgb_[3 * (static_cast<std::size_t>(y) * width_ + x)];
+  }
 
  private:
   void PaintBuilding(const Camera& camera, const Building& building, const float wall[3],
@@ -53,8 +55,8 @@ class Canvas {
   float* At(int x, int y) { return &rgb_[3 * (static_cast<std::size_t>(y) * width_ + x)]; }
 
   int width_, height_;
-  float sx_, sy_;  // picture pixels per reference pixel
-  std::vector<float> rgb_;    // 0 to 1, may exceed 1 until converted
+  float sx_, sy_;           // picture pixels per reference pixel
+  std::vector<float> rgb_;  // 0 to 1, may exceed 1 until converted
   std::vector<float> depth_;
 };
 

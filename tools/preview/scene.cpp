@@ -27,7 +27,7 @@ constexpr Vec3 kPlane{420.0f, -120.0f, 210.0f};
 constexpr Vec3 kSign{1800.0f, -250.0f, 420.0f};
 constexpr float kSignWidth = 12.0f;  // world units either side, before the sky sign's own size
 constexpr float kMoonDistance = 5000.0f;
-constexpr float kMoonRadius = 0.03f;  // of its distance
+constexpr float kMoonRadius = 0.03f;                // of its distance
 constexpr Vec3 kMoonDirection{0.8f, 0.37f, 0.47f};  // roughly unit: 25 degrees right, 28 up
 constexpr int kWarmUpFrames = 11;
 constexpr uint32_t kFrameMs = 16;
@@ -108,7 +108,8 @@ const std::vector<Building>& Skyline() {
     std::vector<Building> list;
     uint32_t state = 20240601u;
     for (int i = 0; i < 72; ++i) {
-      const float v = -1800.0f + 50.0f * static_cast<float>(i) + static_cast<float>(Next(state) % 30);
+      const float v =
+          -1800.0f + 50.0f * static_cast<float>(i) + static_cast<float>(Next(state) % 30);
       const float u = 700.0f + static_cast<float>(Next(state) % 700);
       const float half_width = 12.0f + static_cast<float>(Next(state) % 26);
       const float height = 30.0f + static_cast<float>(Next(state) % 150);

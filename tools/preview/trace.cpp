@@ -15,7 +15,8 @@ class Cursor {
   explicit Cursor(std::string_view text) : text_(text) {}
 
   void SkipBlanks() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r'))
+    while (pos_ < text_.size() &&
+           (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r'))
       ++pos_;
   }
   bool Take(char c) {
@@ -167,17 +168,19 @@ TraceFrame ReadTrace(std::string_view trace) {
       if (state == kSourceBlend) source_blend = value;
       if (state == kDestBlend) dest_blend = value;
     } else if (call == "DrawSprite" || call == "DrawSpriteAlt") {
-      const Sprite sprite{line.Float("x"),    line.Float("y"),     line.Float("z"),
-                          line.Float("w"),    line.Float("h"),     Channel(line, "r"),
-                          Channel(line, "g"), Channel(line, "b"),  Channel(line, "a"),
-                          source_blend == kBlendOne && dest_blend == kBlendOne, depth_test};
+      const Sprite sprite{line.Float("x"),    line.Float("y"),
+                          line.Float("z"),    line.Float("w"),
+                          line.Float("h"),    Channel(line, "r"),
+                          Channel(line, "g"), Channel(line, "b"),
+                          Channel(line, "a"), source_blend == kBlendOne && dest_blend == kBlendOne,
+                          depth_test};
       if (Finite({sprite.x, sprite.y, sprite.depth, sprite.half_width, sprite.half_height}))
         frame.sprites.push_back(sprite);
     } else if (call == "RegisterGlow") {
       const std::vector<float> pos = line.Floats("pos");
       if (pos.size() != 3) continue;
-      const Glow glow{{pos[0], pos[1], pos[2]}, line.Float("size"),  line.Float("far"),
-                      Channel(line, "r"),       Channel(line, "g"),  Channel(line, "b"),
+      const Glow glow{{pos[0], pos[1], pos[2]}, line.Float("size"), line.Float("far"),
+                      Channel(line, "r"),       Channel(line, "g"), Channel(line, "b"),
                       Channel(line, "a")};
       if (Finite({pos[0], pos[1], pos[2], glow.size, glow.far})) frame.glows.push_back(glow);
     } else if (call == "AddPointLight") {

@@ -36,10 +36,10 @@ class TraceLine {
 
 // A screen-space sprite of the host's sprite routines, with the render states in force.
 struct Sprite {
-  float x, y, depth;          // reference screen position and depth
+  float x, y, depth;              // reference screen position and depth
   float half_width, half_height;  // reference pixels either side of the centre
   uint8_t r, g, b, a;
-  bool additive;              // blend one/one; otherwise source alpha over the picture
+  bool additive;  // blend one/one; otherwise source alpha over the picture
   bool depth_test;
 };
 

@@ -1,5 +1,7 @@
-// Tests of nightglass-preview: its parts on their own, and pictures made with the real emulated host
-// and plugin whose pixels must follow the settings.
+// Tests of nightglass-preview: its parts on their own, and pictures made with the real emulated
+// host and plugin whose pixels must follow the settings.
+#include "tools/preview/preview.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,7 +14,6 @@
 #include "hostsim/routines.h"
 #include "tools/preview/child.h"
 #include "tools/preview/png.h"
-#include "tools/preview/preview.h"
 #include "tools/preview/trace.h"
 
 namespace preview {
@@ -27,8 +28,10 @@ TEST(PreviewProjection, LandsWhereTheEmulatedHostProjects) {
     const Camera c = CameraFor(preset);
     for (Vec3 world : {Vec3{100, -40, 300}, Vec3{-800, -300, 90}, Vec3{-40, -25, 0.5f},
                        Vec3{5, 900, 10}, Vec3{-3000, -1200, 2500}}) {
-      const float w[3] = {world.x, world.y, world.z}, p[3] = {c.position.x, c.position.y, c.position.z},
-                  f[3] = {c.forward.x, c.forward.y, c.forward.z}, r[3] = {c.right.x, c.right.y, c.right.z};
+      const float w[3] = {world.x, world.y, world.z},
+                  p[3] = {c.position.x, c.position.y, c.position.z},
+                  f[3] = {c.forward.x, c.forward.y, c.forward.z},
+                  r[3] = {c.right.x, c.right.y, c.right.z};
       const hostsim::Projection host = hostsim::Project(w, p, f, r);
       const Projection ours = Project(c, world);
       ASSERT_EQ(ours.in_front, host.screen[2] > 0);
@@ -44,16 +47,21 @@ TEST(PreviewProjection, LandsWhereTheEmulatedHostProjects) {
 TEST(PreviewTrace, ReadsTheLastFrameWithTheRenderStatesInForce) {
   const std::string trace =
       "{\"ev\":\"update\"}\n"
-      "{\"call\":\"DrawSprite\",\"x\":1,\"y\":2,\"z\":3,\"w\":4,\"h\":5,\"r\":6,\"g\":7,\"b\":8,\"i\":255,\"rz\":1,\"a\":9}\n"
+      "{\"call\":\"DrawSprite\",\"x\":1,\"y\":2,\"z\":3,\"w\":4,\"h\":5,\"r\":6,\"g\":7,\"b\":8,"
+      "\"i\":255,\"rz\":1,\"a\":9}\n"
       "{\"call\":\"SetRenderState\",\"state\":10,\"value\":2}\n"
       "{\"call\":\"SetRenderState\",\"state\":11,\"value\":2}\n"
       "{\"call\":\"SetRenderState\",\"state\":6,\"value\":0}\n"
       "{\"ev\":\"update\"}\r\n"
-      "{\"call\":\"DrawSprite\",\"x\":10.5,\"y\":20,\"z\":30,\"w\":4,\"h\":5,\"r\":300,\"g\":7,\"b\":8,\"i\":255,\"rz\":1,\"a\":9}\n"
-      "{\"call\":\"DrawSprite\",\"x\":\"nan\",\"y\":20,\"z\":30,\"w\":4,\"h\":5,\"r\":6,\"g\":7,\"b\":8,\"i\":255,\"rz\":1,\"a\":9}\n"
+      "{\"call\":\"DrawSprite\",\"x\":10.5,\"y\":20,\"z\":30,\"w\":4,\"h\":5,\"r\":300,\"g\":7,"
+      "\"b\":8,\"i\":255,\"rz\":1,\"a\":9}\n"
+      "{\"call\":\"DrawSprite\",\"x\":\"nan\",\"y\":20,\"z\":30,\"w\":4,\"h\":5,\"r\":6,\"g\":7,"
+      "\"b\":8,\"i\":255,\"rz\":1,\"a\":9}\n"
       "{\"call\":\"SetRenderState\",\"state\":11,\"value\":6}\n"
-      "{\"call\":\"DrawSpriteAlt\",\"x\":1,\"y\":2,\"z\":3,\"w\":4,\"h\":5,\"r\":6,\"g\":7,\"b\":8,\"i\":255,\"rz\":1,\"a\":9}\n"
-      "{\"call\":\"RegisterGlow\",\"id\":\"pool+1000\",\"r\":1,\"g\":2,\"b\":3,\"a\":4,\"pos\":[1.5,-2,3e2],\"size\":5,\"far\":4000,\"more\":[0,0,0,0,0,0,0],\"last\":1.5}\n"
+      "{\"call\":\"DrawSpriteAlt\",\"x\":1,\"y\":2,\"z\":3,\"w\":4,\"h\":5,\"r\":6,\"g\":7,\"b\":8,"
+      "\"i\":255,\"rz\":1,\"a\":9}\n"
+      "{\"call\":\"RegisterGlow\",\"id\":\"pool+1000\",\"r\":1,\"g\":2,\"b\":3,\"a\":4,"
+      "\"pos\":[1.5,-2,3e2],\"size\":5,\"far\":4000,\"more\":[0,0,0,0,0,0,0],\"last\":1.5}\n"
       "{\"call\":\"AddPointLight\",\"args\":[0,1,2,3,0,0,-1,2,1,0.5,0,0,1]}\n";
   const TraceFrame frame = ReadTrace(trace);
   ASSERT_EQ(frame.sprites.size(), 2u);  // the earlier frame's sprite and the NaN one left out
@@ -82,9 +90,18 @@ TEST(PreviewTrace, ReadsTheLastFrameWithTheRenderStatesInForce) {
 }
 
 TEST(PreviewOptions, ClockTimesAndSheets) {
-  for (auto [text, minutes] : std::vector<std::pair<std::string, int>>{
-           {"00:00", 0}, {"1:05", 65}, {"23:59", 1439}, {"24:00", -1}, {"12:60", -1}, {"12:5", -1},
-           {"123:00", -1}, {":30", -1}, {"ab:cd", -1}, {"-1:00", -1}, {"", -1}, {"12:00 ", -1}})
+  for (auto [text, minutes] : std::vector<std::pair<std::string, int>>{{"00:00", 0},
+                                                                       {"1:05", 65},
+                                                                       {"23:59", 1439},
+                                                                       {"24:00", -1},
+                                                                       {"12:60", -1},
+                                                                       {"12:5", -1},
+                                                                       {"123:00", -1},
+                                                                       {":30", -1},
+                                                                       {"ab:cd", -1},
+                                                                       {"-1:00", -1},
+                                                                       {"", -1},
+                                                                       {"12:00 ", -1}})
     EXPECT_EQ(ParseClock(text), minutes) << text;
   EXPECT_EQ(SheetMinutes(19 * 60, 7 * 60, 60).size(), 13u);
   EXPECT_EQ(SheetMinutes(22 * 60, 2 * 60, 90), (std::vector<int>{1320, 1410, 60}));
@@ -99,9 +116,9 @@ TEST(PreviewOptions, ClockTimesAndSheets) {
 
 TEST(PreviewScene, VehicleModelsOfEverySectionNamedForVehicles) {
   const std::string text =
-      "Model = 1\n"                            // before any section
-      "[Veh_off_Taxi]\r\nModel = 10\r\n"       // switched off: still put on the road
-      "[Lights]\nModel = 2\n"                  // not a vehicle section
+      "Model = 1\n"                       // before any section
+      "[Veh_off_Taxi]\r\nModel = 10\r\n"  // switched off: still put on the road
+      "[Lights]\nModel = 2\n"             // not a vehicle section
       "[MyVeh_Bus]\nModel = 11 ; comment\n"
       "[Veh_Again]\nModel = 10\n"              // a model already there
       "[Veh_Typo]\nModel = bus\n"              // not a number
@@ -118,8 +135,10 @@ TEST(PreviewRender, SplatsAddOrLayTheirColourWithinTheirRadius) {
   const float red[3] = {1, 0, 0}, green[3] = {0, 1, 0};
   canvas.Splat(20, 20, 8, 4, red, 1, true);
   canvas.Splat(20, 20, 8, 4, red, 1, true);
-  EXPECT_NEAR(canvas.Pixel(20, 20)[0], 2 * (1 - 0.5f * 0.5f / 64 - 0.5f * 0.5f / 16) *
-                                           (1 - 0.5f * 0.5f / 64 - 0.5f * 0.5f / 16), 1e-5);
+  EXPECT_NEAR(
+      canvas.Pixel(20, 20)[0],
+      2 * (1 - 0.5f * 0.5f / 64 - 0.5f * 0.5f / 16) * (1 - 0.5f * 0.5f / 64 - 0.5f * 0.5f / 16),
+      1e-5);
   EXPECT_EQ(canvas.Pixel(28, 20)[0], 0.0f);  // outside the half width
   EXPECT_EQ(canvas.Pixel(20, 24)[0], 0.0f);  // outside the half height
   canvas.Splat(40, 20, 4, 4, green, 0.5f, false);
@@ -140,9 +159,9 @@ class PreviewPictures : public ::testing::Test {
  protected:
   // A settings folder holding `ini` as its Nightglass.ini.
   std::string Folder(const std::string& ini) {
-    const fs::path folder = fs::temp_directory_path() /
-                            ("nightglass-preview-test-" + std::to_string(ProcessId()) + "-" +
-                             std::to_string(folders_.size()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("nightglass-preview-test-" + std::to_string(ProcessId()) +
+                                     "-" + std::to_string(folders_.size()));
     fs::create_directories(folder);
     std::ofstream(folder / "Nightglass.ini", std::ios::binary) << ini;
     folders_.push_back(folder);
@@ -201,6 +220,25 @@ TEST_F(PreviewPictures, StarsShowAtNightOnlyAndNotWithoutStars) {
   EXPECT_GT(brighter, 3 * 20);
 }
 
+TEST_F(PreviewPictures, TheCityCameraSeesTheNightsFirstShootingStar) {
+  // Without the star field, the additive sprites of the frame are the shooting star's: all twelve
+  // of them on the screen at 01:00, none at 12:00, outside the shooting stars' hours.
+  const auto additive = [&](int hour) {
+    Options options;
+    options.settings = Folder("[StarField]\nNumStars = 0\n");
+    options.hostsim = NIGHTGLASS_HOSTSIM_PATH;
+    options.plugin = NIGHTGLASS_PLUGIN_PATH;
+    SceneSettings scene;
+    scene.hour = hour;
+    int count = 0;
+    for (const Sprite& sprite : ReadTrace(RunScene(FindTools(options), scene)).sprites)
+      count += sprite.additive;
+    return count;
+  };
+  EXPECT_EQ(additive(1), 12);
+  EXPECT_EQ(additive(12), 0);
+}
+
 TEST_F(PreviewPictures, TheMoonTakesItsTint) {
   // The moon's centre: the host's moon line of the scene script.
   SceneSettings scene;
@@ -236,7 +274,9 @@ TEST_F(PreviewPictures, AVehicleLightShowsWhereItsOffsetPutsIt) {
                                   r[0] * f[1] - r[1] * f[0]};
     double d[3];
     for (int i = 0; i < 3; ++i) d[i] = pos[i] + x * a1[i] + y * a2[i] + z * a3[i] - cam[i];
-    const auto dot = [&](const std::array<double, 3>& e) { return d[0] * e[0] + d[1] * e[1] + d[2] * e[2]; };
+    const auto dot = [&](const std::array<double, 3>& e) {
+      return d[0] * e[0] + d[1] * e[1] + d[2] * e[2];
+    };
     const double focal = 240 / std::tan(35 * 3.14159265358979 / 180);
     return std::pair<int, int>(static_cast<int>(320 + dot(r) * focal / dot(f)),
                                static_cast<int>(240 - dot(u) * focal / dot(f)));
@@ -245,7 +285,8 @@ TEST_F(PreviewPictures, AVehicleLightShowsWhereItsOffsetPutsIt) {
   // registered dark and must not show.
   const std::string lights =
       "Model = 77\nLeftLight_Offset = -1.5 4 2.5\nLeftLight_Color = 0 0 255\nLeftLight_Size = 0.5\n"
-      "RightLight_Offset = 1.5 4 2.5\nRightLight_Color = 0 0 255\nRightLight_StartDelay = 99000000\n";
+      "RightLight_Offset = 1.5 4 2.5\nRightLight_Color = 0 0 255\nRightLight_StartDelay = "
+      "99000000\n";
   const Image on = Picture(Folder("[Veh_Test]\n" + lights), 1, 640, 480);
   const Image off = Picture(Folder("[Veh_off_Test]\n" + lights), 1, 640, 480);
   const auto [x, y] = where(-1.5, 4, 2.5);
