@@ -6,7 +6,7 @@
 #include "features/planes/plane_patches.h"
 #include "features/shooting_stars/shooting_stars.h"
 #include "features/sky_logo/sky_logo.h"
-#include "features/stars/star_field.h"
+#include "features/stars/custom_stars_plugin.h"
 #include "features/vehicle_lights/vehicle_lights.h"
 #include "injector/patching.h"
 #include "plugin/host_build.h"

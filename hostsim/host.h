@@ -38,6 +38,8 @@ class EmulatedHost {
   void Rebuild(int32_t build);
   // Writes State() into every image; call after changing it.
   void ApplyState();
+  // Whether the sky gate routine's calls are recorded (off at first).
+  void TraceSkyGate(bool on) { Routines().trace_sky_gate = on; }
   // Writes bytes at a host address of every image.
   void Poke(uint32_t address, std::span<const uint8_t> bytes);
   // Executes a site of the rebased image; returns EAX.

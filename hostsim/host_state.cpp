@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "hostsim/os.h"
+
 namespace hostsim {
 
 namespace {
@@ -14,24 +16,36 @@ uint32_t Address32(const void* pointer) {
 
 }  // namespace
 
-void VehiclePool::Reset(std::optional<int32_t> slots) {
-  memory_.reset();
+VehiclePool::~VehiclePool() { Release(); }
+
+void VehiclePool::Release() {
+  if (memory_ != nullptr) os::FreePages(memory_, bytes_);
+  memory_ = nullptr;
+  bytes_ = 0;
   slots_ = 0;
+}
+
+void VehiclePool::Reset(std::optional<int32_t> slots) {
+  Release();
   if (!slots) return;
   slots_ = *slots;
-  const std::size_t bytes = kRecordBytes + std::size_t{kVehicleSize} * slots_ + slots_;
-  memory_ = std::make_unique<uint32_t[]>((bytes + 3) / 4);  // zero-filled
-  auto* base = reinterpret_cast<uint8_t*>(memory_.get());
-  uint8_t* vehicles = base + kRecordBytes;
-  uint8_t* flags = vehicles + std::size_t{kVehicleSize} * slots_;
-  std::memset(flags, kFreeFlag, slots_);
-  memory_[0] = Address32(vehicles);  // first vehicle object
-  memory_[1] = Address32(flags);     // one flag byte per slot
-  memory_[2] = static_cast<uint32_t>(slots_);
+  // A negative slot count is kept in the record for the plugin to see, with no slots behind it.
+  const std::size_t usable = slots_ > 0 ? static_cast<std::size_t>(slots_) : 0;
+  bytes_ = kRecordBytes + (std::size_t{kVehicleSize} + 1) * usable;
+  // Zero-filled pages at one fixed address, so that what the plugin derives from a vehicle's
+  // address (its glow ids) is the same on every run and platform.
+  memory_ = os::AllocatePages(bytes_, kVehiclePoolAddress);
+  uint8_t* vehicles = memory_ + kRecordBytes;
+  uint8_t* flags = vehicles + std::size_t{kVehicleSize} * usable;
+  std::memset(flags, kFreeFlag, usable);
+  const uint32_t record[3] = {Address32(vehicles),  // first vehicle object
+                              Address32(flags),     // one flag byte per slot
+                              static_cast<uint32_t>(slots_)};
+  std::memcpy(memory_, record, sizeof record);
 }
 
 uint8_t* VehiclePool::VehicleAt(int32_t slot) const {
-  return reinterpret_cast<uint8_t*>(memory_.get()) + kRecordBytes +
+  return memory_ + kRecordBytes +
          std::size_t{kVehicleSize} * slot;
 }
 
@@ -48,7 +62,7 @@ void VehiclePool::Occupy(int32_t slot, const Vehicle& vehicle) {
 
 void VehiclePool::Free(int32_t slot) { VehicleAt(slots_)[slot] = kFreeFlag; }
 
-uint32_t VehiclePool::Address() const { return memory_ ? Address32(memory_.get()) : 0; }
+uint32_t VehiclePool::Address() const { return memory_ ? Address32(memory_) : 0; }
 
 void WriteState(const HostState& state, HostImage& image) {
   const BuildLayout& layout = image.Layout();

@@ -29,6 +29,14 @@ class VehiclePool {
   static constexpr uint32_t kModelOffset = 0x5C;
   static constexpr uint32_t kHealthOffset = 0x204;
   static constexpr uint8_t kFreeFlag = 0x80;
+  // Where the pool lies whenever that address is free, so that vehicle addresses repeat from run to
+  // run; outside every host image and clear of where programs and libraries are placed.
+  static constexpr uint32_t kVehiclePoolAddress = 0x20000000;
+
+  VehiclePool() = default;
+  ~VehiclePool();
+  VehiclePool(const VehiclePool&) = delete;
+  VehiclePool& operator=(const VehiclePool&) = delete;
 
   // A pool of `slots` free slots, or no pool at all.
   void Reset(std::optional<int32_t> slots);
@@ -41,7 +49,9 @@ class VehiclePool {
   uint8_t* VehicleAt(int32_t slot) const;
 
  private:
-  std::unique_ptr<uint32_t[]> memory_;  // record, then vehicles, then flags
+  void Release();
+  uint8_t* memory_ = nullptr;  // record, then vehicles, then flags
+  std::size_t bytes_ = 0;
   int32_t slots_ = 0;
 };
 

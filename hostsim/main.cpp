@@ -37,6 +37,7 @@ Host state (any time):
   timestep F         frame time step (default 1)
   camera PX PY PZ FX FY FZ RX RY RZ   position, forward, right (default 0 0 0, 0 1 0, 1 0 0)
   skygate 0|1        what the sky gate routine returns (default 1)
+  trace-skygate 0|1  record the sky gate routine's calls from here on (1) or not (0, default)
   texture 0|1|2      sprite texture pointer null / texture with null raster / valid (default 2;
                      the raster handle is 0xC0FFEE)
   pool N | pool none vehicle pool with N free slots / null pool pointer (default none)
@@ -60,10 +61,14 @@ Plugin and host execution:
 
 Trace: each executing command prints {"ev":"<command>"} first, then one line per host routine
 call, then {"ev":"return","value":R} for startup, update, draw and plane-branch. The sky gate
-routine is not traced. The projection is a pinhole camera (640x480, 70 degree vertical view, up =
-right x forward); a point is on screen when in front of the camera with 0<=x<=640, 0<=y<=480.
+routine's calls are traced only after `trace-skygate 1`, as {"call":"SkyGate","ret":R}. The
+projection is a pinhole camera (640x480, 70 degree vertical view, up = right x forward); a point
+is on screen when in front of the camera with 0<=x<=640, 0<=y<=480.
 The event routines return 3235774720, 3235774976 and 3235775232 (0xC0DE0100/0200/0300); the glow
-routine returns 1. A plugin still loaded after the last command is unloaded silently.
+routine returns 1. The vehicle pool's record lies at 0x20000000 (whenever that address is free),
+its first vehicle object 16 bytes further and slot S's object S*1500 bytes after that, so glow ids
+made from vehicle addresses repeat from run to run. A plugin still loaded after the last command
+is unloaded silently.
 
 Exit status: 0 success; 1 the plugin could not be loaded or the image not mapped; 2 malformed
 script ("line N: message" on standard error; nothing runs) or command line (unknown option,

@@ -37,9 +37,10 @@ std::string ProtectionOf(const void* address);
 // Gives the pages covering `size` bytes at `address` the protection `text` ("r-x" style).
 void SetProtection(void* address, std::size_t size, std::string_view text);
 
-// Read+write pages outside the image (for machine code, made executable with SetProtection);
-// throws std::runtime_error.
-uint8_t* AllocatePages(std::size_t size);
+// Zero-filled read+write pages outside the image (for machine code, made executable with
+// SetProtection, and for the vehicle pool), at `preferred` when that range is free and `preferred`
+// is not 0, anywhere else otherwise; throws std::runtime_error.
+uint8_t* AllocatePages(std::size_t size, uint32_t preferred = 0);
 void FreePages(uint8_t* pages, std::size_t size);
 
 // Loads the plugin as the host loads its libraries; nullptr and the reason in `error` on failure.

@@ -91,9 +91,17 @@ void SetProtection(void* address, std::size_t size, std::string_view text) {
   mprotect(address, size, ProtFlags(text));
 }
 
-uint8_t* AllocatePages(std::size_t size) {
+uint8_t* AllocatePages(std::size_t size, uint32_t preferred) {
+  if (preferred != 0) {
+    void* wanted = reinterpret_cast<void*>(static_cast<uintptr_t>(preferred));
+    // A kernel that does not know MAP_FIXED_NOREPLACE takes the address as a hint only.
+    void* pages = mmap(wanted, size, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    if (pages == wanted) return static_cast<uint8_t*>(pages);
+    if (pages != MAP_FAILED) munmap(pages, size);
+  }
   void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (pages == MAP_FAILED) throw std::runtime_error("cannot map the thunk page");
+  if (pages == MAP_FAILED) throw std::runtime_error("cannot map " + std::to_string(size) + " bytes");
   return static_cast<uint8_t*>(pages);
 }
 

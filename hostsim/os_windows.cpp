@@ -158,9 +158,14 @@ void SetProtection(void* address, std::size_t size, std::string_view text) {
   VirtualProtect(address, size, PageProtection(text), &previous);
 }
 
-uint8_t* AllocatePages(std::size_t size) {
-  void* pages = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (pages == nullptr) throw std::runtime_error("cannot allocate the thunk page");
+uint8_t* AllocatePages(std::size_t size, uint32_t preferred) {
+  void* pages = nullptr;
+  if (preferred != 0) {
+    pages = VirtualAlloc(reinterpret_cast<void*>(static_cast<uintptr_t>(preferred)), size,
+                         MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  }
+  if (pages == nullptr) pages = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (pages == nullptr) throw std::runtime_error("cannot allocate " + std::to_string(size) + " bytes");
   return static_cast<uint8_t*>(pages);
 }
 

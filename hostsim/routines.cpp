@@ -42,8 +42,13 @@ HOST_ROUTINE uint32_t DrawRoutine() {
   return kDrawResult;
 }
 
-// Not recorded: the gate is a query, not something the plugin hands the game.
-HOST_ROUTINE uint32_t SkyGateRoutine() { return Routines().sky_gate; }
+// The gate is a query, not something the plugin hands the game: recorded only when asked for, so
+// that the traces of scripts that do not ask stay as they were.
+HOST_ROUTINE uint32_t SkyGateRoutine() {
+  const uint8_t open = Routines().sky_gate;
+  if (Routines().trace_sky_gate) Record(JsonLine().Str("call", "SkyGate").Int("ret", open));
+  return open;
+}
 
 HOST_ROUTINE uint32_t SetRenderStateRoutine(uint32_t state, uint32_t value) {
   Record(JsonLine().Str("call", "SetRenderState").Int("state", state).Int("value", value));

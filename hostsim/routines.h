@@ -28,6 +28,7 @@ inline constexpr double kVerticalFovDegrees = 70.0;
 struct RoutineContext {
   TextOut* trace = nullptr;            // where each call is recorded; nullptr records nothing
   uint8_t sky_gate = 1;                // what the sky gate routine returns
+  bool trace_sky_gate = false;         // whether its calls are recorded (older traces lack them)
   const uint8_t* variables = nullptr;  // the mapping holding the fixed variables (the camera)
 };
 

@@ -57,6 +57,8 @@ class ScriptRunner {
       }
     } else if (n == "skygate") {
       state.sky_gate = static_cast<uint8_t>(a[0]);
+    } else if (n == "trace-skygate") {
+      host_.TraceSkyGate(a[0] != 0);
     } else if (n == "texture") {
       state.texture = static_cast<TextureState>(a[0]);
     } else if (n == "pool") {

@@ -29,6 +29,7 @@ const std::vector<Syntax>& Syntaxes() {
       {"timestep", "f", {1}},
       {"camera", "fffffffff", {9}},
       {"skygate", "i", {1}},
+      {"trace-skygate", "i", {1}},
       {"texture", "i", {1}},
       {"pool", "i", {1}},
       {"vehicle", "iiffffffffffffff", {5, 6, 15}},
@@ -140,6 +141,8 @@ class Checker {
       if (!in(0, 0, 255) || !in(1, 0, 255)) return "hour and minute must be 0 to 255";
     } else if (c.name == "skygate") {
       if (!in(0, 0, 1)) return "skygate must be 0 or 1";
+    } else if (c.name == "trace-skygate") {
+      if (!in(0, 0, 1)) return "trace-skygate must be 0 or 1";
     } else if (c.name == "texture") {
       if (!in(0, 0, 2)) return "texture must be 0, 1 or 2";
     } else if (c.name == "pool") {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "injector/scoped_patch.h"
-#include "plugin/host_build.h"
+#include "plugin/host_address.h"
 #include "plugin/host_guard.h"
 
 namespace injector {

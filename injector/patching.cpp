@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "plugin/host_build.h"
+#include "plugin/host_address.h"
 #include "plugin/platform.h"
 
 UnprotectScope::UnprotectScope(void* address, uint32_t size) noexcept : address_(address), size_(size) {

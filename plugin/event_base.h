@@ -1,4 +1,5 @@
-// Host events: a list of callbacks run at one host call site, after the host routine there.
+// The machinery of the host events (events.h): a list of callbacks run at one host call site, after
+// the host routine there, and the handle through which features register.
 #pragma once
 
 #include <cstdint>
@@ -77,6 +78,8 @@ class BaseEventI<Hooker, RefList<Refs...>, Pick, void()> {
   }
 
   std::size_t size() const noexcept { return after_.size(); }
+  // The after list, in registration order.
+  const std::vector<Callback>& callbacks() const noexcept { return after_; }
 
  private:
   BaseEventI() = default;
@@ -99,6 +102,12 @@ class BaseEventI<Hooker, RefList<Refs...>, Pick, void()> {
   bool installed_ = false;
   std::vector<Callback> before_;
   std::vector<Callback> after_;
+};
+
+// Registration handle of one event; the event object itself is created on first use.
+template <typename Event>
+struct EventHandle {
+  void operator+=(std::function<void()> callback) const { Event::Instance() += std::move(callback); }
 };
 
 }  // namespace plugin

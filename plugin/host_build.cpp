@@ -1,11 +1,9 @@
 #include "plugin/host_build.h"
 
 #include "injector/patching.h"
-#include "plugin/platform.h"
+#include "plugin/host_address.h"
 
 namespace {
-
-constexpr uint32_t kListedBase = 0x400000;
 
 // The four bytes 55 89 E5 53 (push ebp; mov ebp, esp; push ebx) read as one little-endian value.
 constexpr uint32_t kProbeValue = 0x53E58955;
@@ -29,16 +27,6 @@ HostSkyGateRoutine HostSkyGate = nullptr;
 HostAddPointLightRoutine HostAddPointLight = nullptr;
 const volatile uint32_t* HostTimeMs = nullptr;
 const volatile float* HostTimeStep = nullptr;
-
-uint8_t* HostModuleBase() noexcept {
-  static uint8_t* const base = platform::HostExecutableBase();
-  return base;
-}
-
-uint8_t* RebaseHostAddress(uint32_t address) noexcept {
-  const uint32_t base = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(HostModuleBase()));
-  return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(base + address - kListedBase));
-}
 
 HostBuild DetectHostBuild() noexcept {
   for (const BuildProbe& probe : kBuildProbes) {

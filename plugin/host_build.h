@@ -1,17 +1,13 @@
-// Which host build is running, where a host address lies in this process, and the few host
-// references whose address depends on the build.
+// Which host build is running, and the few host references whose address depends on the build.
 #pragma once
 
 #include <cstdint>
 
+// The references below are rebased addresses; users of this header rebase with it too.
+#include "plugin/host_address.h"
+
 // 100, 110, 120, or 0 when the build is not recognised.
 using HostBuild = int32_t;
-
-// Load address of the host executable; computed once and cached.
-uint8_t* HostModuleBase() noexcept;
-
-// HostModuleBase() + address - 0x400000, for an address written for base 0x400000 (wraps, no checks).
-uint8_t* RebaseHostAddress(uint32_t address) noexcept;
 
 // Probes the host's code for the three known builds; the first match wins.
 HostBuild DetectHostBuild() noexcept;

@@ -74,7 +74,7 @@ void ReportKeyAsked(std::string_view key, const std::string* text, bool stopped 
 // they had, the ones converted before keep their new values. Never throws.
 //   const SettingsTable table = ReadSettingsSection("MoonSettings");
 //   KeyConverter keys(table);
-//   keys.Int("Moon_Size", settings.size);  // and so on, in the feature's fixed order
+//   keys.Float("Moon_Size", settings.Size);  // and so on, in the feature's fixed order
 class KeyConverter {
  public:
   explicit KeyConverter(const SettingsTable& table) noexcept : table_(table) {}

@@ -6,7 +6,7 @@
 #include "hostsim/hostsim.h"
 #include "plugin/host_build.h"
 #include "tests/isolated.h"
-#include "tests/protection_probe.h"
+#include "tests/protection_count.h"
 
 namespace {
 

@@ -237,6 +237,7 @@ TEST(EmulatorScript, MalformedScriptNamesItsLineAndRunsNothing) {
       {"dump 0xA78FFF 2\n", 1, "outside"},
       {"trail 7 1 2 3\n", 1, "trail site"},
       {"skygate 2\n", 1, "skygate"},
+      {"trace-skygate 2\n", 1, "trace-skygate"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);

@@ -75,10 +75,10 @@ TEST(MoonShading, PulsePeriodIsOnPlusOff) {
   }
 }
 
-TEST(MoonSettingsLoader, StopsAtTheFirstBadKeyAndKeepsUnreadChannels) {
+TEST(MoonSettingsConversion, StopsAtTheFirstBadKeyAndKeepsUnreadChannels) {
   MoonSettingsState settings;
   settings.Colour = {1, 2, 3};
-  LoadMoonSettings({{"Moon_Color", "10 20,30"}, {"Moon_Size", "2.5x"}, {"Moon_Type", "blink"},
+  ConvertMoonSettings({{"Moon_Color", "10 20,30"}, {"Moon_Size", "2.5x"}, {"Moon_Type", "blink"},
                     {"Moon_OnTime", "5"}, {"Moon_OffTime", "6"}},
                    settings);
   EXPECT_EQ(settings.Colour, (std::array<uint8_t, 3>{10, 20, 3}));

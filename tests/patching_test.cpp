@@ -8,7 +8,7 @@
 #include "hostsim/hostsim.h"
 #include "injector/hooking.h"
 #include "tests/isolated.h"
-#include "tests/protection_probe.h"
+#include "tests/protection_count.h"
 
 namespace {
 

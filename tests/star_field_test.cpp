@@ -3,25 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <new>
 
 #include "features/stars/star_brightness.h"
 #include "features/stars/star_drawing.h"
 #include "features/stars/star_field.h"
-
-// Counts every operator new while `counting` is set, so a frame can prove that it allocates nothing.
-// The runtime's operator delete frees with free(), which matches.
-namespace {
-bool counting = false;
-int allocations = 0;
-}  // namespace
-void* operator new(std::size_t size) {
-  if (counting) ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
+#include "tests/allocation_count.h"
 
 namespace {
 
@@ -162,14 +149,90 @@ TEST(StarFrame, SkipsHiddenStarsAndDoesNotAllocate) {
   EXPECT_EQ(FakeSky::projections, 4);
   EXPECT_EQ(FakeSky::sprites, 1);
 
-  counting = true;
+  AllocationCount count;
   for (int frame = 0; frame < 50; ++frame) {
     FakeSky::time += 16;
     DrawStarFieldWith<FakeSky>(field);
   }
-  counting = false;
-  EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(count.allocations(), 0);
   EXPECT_EQ(FakeSky::sprites, 51);
+}
+
+
+// A stand-in host whose early-check values each case sets, with the clock inside the default
+// window. Counts the gate calls, the random draws and the render-state calls; nothing projects.
+struct CheckedSky {
+  static inline uint32_t time = 0;
+  static inline bool gate = true;
+  static inline HostVector camera{};
+  static inline uint32_t raster = 0;
+  static inline uint8_t scene = 0;
+  static inline int gate_calls = 0, draws = 0, render_states = 0;
+  static uint32_t TimeMs() { return time; }
+  static bool SkyGateOpen() {
+    ++gate_calls;
+    return gate;
+  }
+  static HostVector CameraPosition() { return camera; }
+  static HostVector CameraForward() { return {0.0f, 1.0f, 0.0f}; }
+  static uint32_t SpriteRaster() { return raster; }
+  static int Rand() {
+    ++draws;
+    return TestRand();
+  }
+  static uint8_t SceneCode() { return scene; }
+  static uint8_t ClockHour() { return 0; }
+  static uint8_t ClockMinute() { return 0; }
+  static void SetRenderState(uint32_t, uint32_t) { ++render_states; }
+  static bool Project(const HostVector&, HostVector&, float&, float&) { return false; }
+  static void DrawSprite(float, float, float, float, float, uint8_t, uint8_t, uint8_t, int32_t, float,
+                         uint8_t) {}
+};
+
+// The positions are generated on the first frame that passes the start delay, the sky gate, the
+// camera and the texture checks, asked in that order, and before the scene code is looked at; the
+// gate is not asked while the start delay runs.
+TEST(StarFrame, GeneratesOnceTheEarlyChecksPassAndBeforeTheSceneCheck) {
+  struct Case {
+    const char* what;
+    uint32_t time;
+    bool gate;
+    HostVector camera;
+    uint32_t raster;
+    uint8_t scene;
+    int gate_calls;  // per frame
+    bool generated;
+    bool drawn;
+  };
+  const HostVector placed{5.0f, 5.0f, 5.0f};
+  const Case cases[] = {
+      {"start delay running", 999, true, placed, 7, 0, 0, false, false},
+      {"sky gate shut", 1000, false, placed, 7, 0, 1, false, false},
+      {"camera not placed", 1000, true, {0.0f, 0.0f, 0.0f}, 7, 0, 1, false, false},
+      {"no sprite raster", 1000, true, placed, 0, 0, 1, false, false},
+      {"scene without sky", 1000, true, placed, 7, 5, 1, true, false},
+      {"every check passes", 1000, true, placed, 7, 0, 1, true, true},
+  };
+  for (const Case& c : cases) {
+    StarSettings settings;
+    settings.NumStars = 4;
+    settings.StarStartDelay = 1000;
+    StarFieldState field = FieldWith(settings);
+    CheckedSky::time = c.time;
+    CheckedSky::gate = c.gate;
+    CheckedSky::camera = c.camera;
+    CheckedSky::raster = c.raster;
+    CheckedSky::scene = c.scene;
+    CheckedSky::gate_calls = CheckedSky::draws = CheckedSky::render_states = 0;
+    // Two frames: a field is generated once, three draws per star.
+    DrawStarFieldWith<CheckedSky>(field);
+    DrawStarFieldWith<CheckedSky>(field);
+    EXPECT_EQ(CheckedSky::gate_calls, 2 * c.gate_calls) << c.what;
+    EXPECT_EQ(field.Generated, c.generated) << c.what;
+    EXPECT_EQ(CheckedSky::draws, c.generated ? 12 : 0) << c.what;
+    // Six states set and five restored per drawn frame.
+    EXPECT_EQ(CheckedSky::render_states, c.drawn ? 22 : 0) << c.what;
+  }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include "injector/hooking.h"
 #include "plugin/events.h"
-#include "plugin/host_build.h"
+#include "plugin/host_address.h"
 #include "plugin/host_guard.h"
 #include "plugin/host_interface.h"
 #include "settings/convert.h"
@@ -25,13 +25,13 @@ void DrawMoonSprite(const MoonSprite& sprite) {
 
 }  // namespace
 
-void LoadMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept {
-  KeyConverter convert(table);
-  convert.Colour("Moon_Color", settings.Colour);
-  convert.Float("Moon_Size", settings.Size);
-  convert.Int("Moon_Type", settings.Type);
-  convert.Int("Moon_OnTime", settings.OnTime);
-  convert.Int("Moon_OffTime", settings.OffTime);
+void ConvertMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept {
+  KeyConverter keys(table);
+  keys.Colour("Moon_Color", settings.Colour);
+  keys.Float("Moon_Size", settings.Size);
+  keys.Int("Moon_Type", settings.Type);
+  keys.Int("Moon_OnTime", settings.OnTime);
+  keys.Int("Moon_OffTime", settings.OffTime);
 }
 
 void MoonSpriteHook(float x, float y, float z, float width, float height, uint32_t red, uint32_t green,
@@ -44,7 +44,7 @@ void MoonSpriteHook(float x, float y, float z, float width, float height, uint32
 }
 
 void StartMoonControl(uint8_t* site) {
-  LoadMoonSettings(ReadSettingsSection("MoonSettings"), MoonSettings);
+  ConvertMoonSettings(ReadSettingsSection("MoonSettings"), MoonSettings);
   // E8 rel32: CALL MoonSpriteHook in place of the host's CALL of its sprite routine; never undone.
   PatchCall(site, reinterpret_cast<const void*>(&MoonSpriteHook));
 }

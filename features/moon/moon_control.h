@@ -17,7 +17,7 @@ extern MoonSettingsState MoonSettings;
 // Converts "Moon_Color", "Moon_Size", "Moon_Type", "Moon_OnTime", "Moon_OffTime" in that order,
 // each only when present. The first conversion error ends the conversions: that key and the later
 // ones keep their values. A colour channel without a readable number keeps its value.
-void LoadMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept;
+void ConvertMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept;
 
 // Stands in for the host sprite routine at the moon site: the same eleven 32-bit stack slots with
 // the C calling convention. The 8-bit arguments are declared as whole slots so that the bits the

@@ -13,7 +13,7 @@
 // One frame of the star field against the host set `Host` (see LiveSkyHost).
 template <typename Host>
 void DrawStarFieldWith(StarFieldState& field) {
-  const StarSettings& s = field.settings;
+  const StarSettings& s = field.Settings;
   if (Host::TimeMs() < s.StarStartDelay) return;
   if (!Host::SkyGateOpen()) return;
   // The camera sits at the origin until the host has placed it.

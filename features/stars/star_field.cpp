@@ -4,10 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "features/stars/star_drawing.h"
-#include "plugin/events.h"
 #include "plugin/host_guard.h"
-#include "plugin/host_interface.h"
 #include "settings/convert.h"
 
 StarFieldState* StarField = nullptr;
@@ -46,7 +43,7 @@ void ConvertStarSettings(const SettingsTable& table, StarSettings& settings) noe
 }
 
 void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noexcept {
-  field.settings = settings;
+  field.Settings = settings;
   field.Positions.reset();
   field.StarCount = 0;
   const int32_t count = StarCountFor(settings.NumStars);
@@ -64,7 +61,7 @@ void LoadStarSettings(StarFieldState& field) noexcept {
 }
 
 void GenerateStarPositions(StarFieldState& field, int (*next_rand)()) noexcept {
-  const StarSettings& s = field.settings;
+  const StarSettings& s = field.Settings;
   // Zenith angles, measured from straight up; the limits are clamped to the upper hemisphere.
   const float top = AcosF(std::min(s.HeightMax, 1.0f));
   const float bottom = AcosF(std::max(s.HeightMin, 0.0f));
@@ -77,11 +74,4 @@ void GenerateStarPositions(StarFieldState& field, int (*next_rand)()) noexcept {
     field.Positions[i] = {CosF(azimuth) * horizontal, SinF(azimuth) * horizontal, CosF(zenith) * distance};
   }
   field.Generated = true;
-}
-
-CustomStarsPlugin::CustomStarsPlugin() {
-  if (SceneSuppressesSky(HostSceneCode())) return;
-  StarField = new StarFieldState();
-  StartupEvent += [] { LoadStarSettings(*StarField); };
-  DrawEvent += [] { DrawStarField(*StarField); };
 }

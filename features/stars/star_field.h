@@ -1,5 +1,6 @@
 // The star field: its settings, its program-wide state, the loading of the settings at start-up and
-// the one-time generation of the star positions. The drawing is in star_drawing.h.
+// the one-time generation of the star positions. The drawing is in star_drawing.h, the feature's
+// registration in custom_stars_plugin.h.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,7 @@ struct StarSettings {
 
 // The one program-wide star field; created at load and never freed.
 struct StarFieldState {
-  StarSettings settings;
+  StarSettings Settings;
   std::unique_ptr<StarPosition[]> Positions;
   bool Generated = false;
   int32_t StarCount = 0;  // entries in Positions
@@ -67,10 +68,3 @@ void LoadStarSettings(StarFieldState& field) noexcept;
 // Computes every position from three draws of `next_rand` (0 to 32767) per star: azimuth, zenith
 // fraction, distance. Sets Generated.
 void GenerateStarPositions(StarFieldState& field, int (*next_rand)()) noexcept;
-
-// The feature: registers the loader and the drawing unless the scene code suppresses the sky at
-// load, and creates StarField before it registers.
-class CustomStarsPlugin {
- public:
-  CustomStarsPlugin();
-};

@@ -1,10 +1,13 @@
 #include "features/vehicle_lights/vehicle_lights.h"
 
+#include "features/vehicle_lights/vehicle_light_emission.h"
+#include "features/vehicle_lights/vehicle_light_loader.h"
 #include "plugin/events.h"
 
 VehicleLightTable* VehicleLights = nullptr;
+VehicleLightSettingsState VehicleLightSettings;
 
 CustomVehicleLightsManager::CustomVehicleLightsManager() {
-  StartupEvent += [] {};
-  UpdateEvent += [] {};
+  StartupEvent += [] { LoadVehicleLights(*VehicleLights, VehicleLightSettings); };
+  UpdateEvent += [] { EmitVehicleLights(*VehicleLights, VehicleLightSettings); };
 }

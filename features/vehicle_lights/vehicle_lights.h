@@ -1,17 +1,19 @@
-// Extra glows and point lights on vehicles, chosen by vehicle model.
+// Extra glows and point lights on the host's vehicles, chosen by vehicle model: at start-up the
+// feature reads its definitions from the settings file, and on every update it hands the lights of
+// every live vehicle whose model has a set to the host.
 #pragma once
 
-#include <cstdint>
-#include <map>
+#include "features/vehicle_lights/vehicle_light_table.h"
 
-// The light definitions per vehicle model, built at start-up.
-struct VehicleLightDefinition {};
-using VehicleLightTable = std::map<int32_t, VehicleLightDefinition>;
+// The light sets by model; created empty at load where the start-up fixes its place, filled at
+// start-up, then only read.
+extern VehicleLightTable* VehicleLights;
 
+// The global vehicle-light settings in force; defaults until start-up has read the file.
+extern VehicleLightSettingsState VehicleLightSettings;
+
+// The feature: its one instance registers the loading at start-up and the emission on update.
 class CustomVehicleLightsManager {
  public:
   CustomVehicleLightsManager();
 };
-
-// The program-wide table; defined with the plugin's start-up, where its construction order is fixed.
-extern VehicleLightTable* VehicleLights;

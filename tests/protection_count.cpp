@@ -1,4 +1,4 @@
-#include "tests/protection_probe.h"
+#include "tests/protection_count.h"
 
 #include <sys/mman.h>
 #include <sys/syscall.h>

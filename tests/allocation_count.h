@@ -1,0 +1,16 @@
+// Counts the allocations of the whole test program, plugins loaded into it included, by standing in
+// for operator new and delete. Counting is on only inside an AllocationCount's life.
+#pragma once
+
+class AllocationCount {
+ public:
+  AllocationCount();
+  ~AllocationCount();
+  AllocationCount(const AllocationCount&) = delete;
+  AllocationCount& operator=(const AllocationCount&) = delete;
+
+  // operator new calls so far.
+  int allocations() const;
+  // Those allocations less the deletes (of anything but null) so far.
+  int live() const;
+};
