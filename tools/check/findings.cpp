@@ -1,0 +1,603 @@
+#include "tools/check/findings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string_view>
+
+#include "features/stars/star_field.h"
+#include "settings/convert.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Text
+
+// The length of the UTF-8 sequence at `pos` that stands for a character other than a control
+// character or the byte-order mark, or 0.
+size_t PrintableSequence(std::string_view text, size_t pos) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  if (lead >= 0x20 && lead < 0x7F) return 1;
+  size_t length = 0;
+  uint32_t code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte(pos + i) & 0x3F);
+  }
+  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+  const bool invisible = code == 0xFEFF || (code >= 0x80 && code < 0xA0);
+  if (overlong || surrogate || invisible || code > 0x10FFFF) return 0;
+  return length;
+}
+
+std::string Escaped(const std::string& text, bool quote) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (size_t pos = 0; pos < text.size();) {
+    const char c = text[pos];
+    if (quote && (c == '"' || c == '\\')) {
+      out += '\\';
+      out += c;
+      ++pos;
+    } else if (const size_t length = PrintableSequence(text, pos)) {
+      out.append(text, pos, length);
+      pos += length;
+    } else {
+      const auto byte = static_cast<unsigned char>(c);
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+      ++pos;
+    }
+  }
+  return out;
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Edit distance with adjacent transpositions (optimal string alignment).
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t substitute = d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, substitute});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+std::string Section(const std::string& name) { return "[" + Printable(name) + "]"; }
+
+// "the star field reads" / "the shooting stars read".
+std::string Says(const LoaderRun& run, const char* singular, const char* plural) {
+  return "the " + run.loader + " " + (run.plural ? plural : singular);
+}
+
+std::string LineRef(const FileLine& line) { return "line " + std::to_string(line.number); }
+
+// ---------------------------------------------------------------------------------------------
+// Ranges of the values that are read
+
+enum class Range { kHour, kHourOrNone, kNotNegative, kType, kColourChannel, kModel, kStarCount };
+
+struct RangeRule {
+  std::string_view suffix;  // of the key
+  Range range;
+};
+
+// The first rule whose suffix ends the key applies; keys of every loader share them.
+constexpr RangeRule kRangeRules[] = {
+    {"NumStars", Range::kStarCount},   {"HourOn", Range::kHourOrNone},
+    {"HourOff", Range::kHourOrNone},   {"Hour", Range::kHour},
+    {"Size", Range::kNotNegative},     {"SizeStart", Range::kNotNegative},
+    {"SizeEnd", Range::kNotNegative},  {"Duration", Range::kNotNegative},
+    {"OnTime", Range::kNotNegative},   {"OffTime", Range::kNotNegative},
+    {"Interval", Range::kNotNegative}, {"Lifetime", Range::kNotNegative},
+    {"Delay", Range::kNotNegative},    {"Type", Range::kType},
+    {"Red", Range::kColourChannel},    {"Green", Range::kColourChannel},
+    {"Blue", Range::kColourChannel},   {"Model", Range::kModel},
+};
+
+// What is wrong with `value` of a key under `range`, or nothing.
+std::optional<std::string> OutOfRange(Range range, double value) {
+  if (std::isnan(value)) return "is not a number";
+  switch (range) {
+    case Range::kHour:
+      if (value < 0 || value > 23) return "is not an hour of the day (0-23)";
+      break;
+    case Range::kHourOrNone:
+      if (value < -1 || value > 23) return "is neither an hour of the day (0-23) nor -1 (no window)";
+      break;
+    case Range::kNotNegative:
+      if (value < 0) return "is negative";
+      break;
+    case Range::kType:
+      if (value < 0 || value > 2) return "is no flashing type (0 steady, 1 blink, 2 pulse): it acts as 0";
+      break;
+    case Range::kColourChannel:
+      if (value < 0 || value > 255) return "is outside 0-255: only its low 8 bits count";
+      break;
+    case Range::kModel:
+      if (value < -32768 || value > 32767) {
+        return "never matches a vehicle: vehicle models are numbered from -32768 to 32767";
+      }
+      break;
+    case Range::kStarCount:
+      if (value < 0) return "is negative: the plugin makes no stars";
+      if (value > kMaxStarCount) {
+        return "is more than the " + std::to_string(kMaxStarCount) + " stars the plugin makes at most";
+      }
+      break;
+  }
+  return std::nullopt;
+}
+
+const RangeRule* RangeRuleFor(std::string_view key) {
+  for (const RangeRule& rule : kRangeRules) {
+    if (key.ends_with(rule.suffix)) return &rule;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Custom vehicle lights: "<number>-CustomLight_<field>", looked at in every key of a model section
+
+constexpr std::string_view kCustomInfix = "-CustomLight_";
+
+bool IsCustomLightKey(const std::string& key) { return key.find(kCustomInfix) != std::string::npos; }
+
+// ---------------------------------------------------------------------------------------------
+
+// One loader reading a line: the line is the occurrence of the key that the loader takes (the
+// winner), or an earlier one that it passes over.
+struct LineRead {
+  size_t run;
+  size_t use;
+  size_t winner;  // index of the line the loader takes
+};
+
+class Checker {
+ public:
+  Checker(const FileLines& file, const LoaderRuns& runs) : file_(file), runs_(runs) {}
+
+  std::vector<Finding> Run() {
+    CollectReads();
+    CollectVocabulary();
+    for (size_t index = 0; index < file_.lines.size(); ++index) CheckLine(index);
+    return std::move(findings_);
+  }
+
+ private:
+  const FileLine& Line(size_t index) const { return file_.lines[index]; }
+  const LoaderRun& RunOf(const LineRead& read) const { return runs_.runs[read.run]; }
+  const KeyUse& UseOf(const LineRead& read) const { return runs_.runs[read.run].uses[read.use]; }
+
+  void Add(size_t line, Severity severity, const char* code, const std::string& key,
+           const std::string& message) {
+    const int number = Line(line).number;
+    // Findings come in line order: only those of this line can repeat this one.
+    for (auto finding = findings_.rbegin(); finding != findings_.rend() && finding->line == number; ++finding) {
+      if (finding->message == message) return;
+    }
+    findings_.push_back({number, severity, code, key, message});
+  }
+
+  // Whether line `index` feeds the table of `run`.
+  bool Feeds(const LoaderRun& run, size_t index) const {
+    const FileLine& line = Line(index);
+    if (!line.is_entry) return false;
+    switch (run.scope) {
+      case TableScope::kWholeFile:
+        return true;
+      case TableScope::kSection:
+        return !line.is_header && line.section_index >= 0 &&
+               file_.sections[line.section_index].name == run.section;
+      case TableScope::kVehicleSection:
+        return !line.is_header && line.section_index == run.section_index;
+    }
+    return false;
+  }
+
+  // For every key that a loader found in its table, every line that gave the key to it.
+  void CollectReads() {
+    reads_.resize(file_.lines.size());
+    for (size_t r = 0; r < runs_.runs.size(); ++r) {
+      const LoaderRun& run = runs_.runs[r];
+      std::map<std::string, std::vector<size_t>> occurrences;
+      for (size_t index = 0; index < file_.lines.size(); ++index) {
+        if (Feeds(run, index)) occurrences[Line(index).key].push_back(index);
+      }
+      std::set<std::string> seen;
+      for (size_t u = 0; u < run.uses.size(); ++u) {
+        const KeyUse& use = run.uses[u];
+        if (use.text == nullptr || !seen.insert(use.key).second) continue;
+        const auto found = occurrences.find(use.key);
+        if (found == occurrences.end()) continue;
+        for (const size_t index : found->second) reads_[index].push_back({r, u, found->second.back()});
+      }
+    }
+  }
+
+  // Every key some loader asks for, and which loaders ask for it where.
+  void CollectVocabulary() {
+    const auto add = [this](const std::string& key, size_t run) {
+      if (!places_.contains(key)) vocabulary_.push_back(key);
+      places_[key].push_back(run);
+    };
+    for (size_t r = 0; r < runs_.runs.size(); ++r) {
+      const LoaderRun& run = runs_.runs[r];
+      if (run.scope == TableScope::kVehicleSection) continue;
+      for (const KeyUse& use : run.uses) {
+        if (use.asked) add(use.key, r);
+      }
+    }
+    for (const std::string& key : runs_.vehicle_section_keys) {
+      if (!places_.contains(key)) vocabulary_.push_back(key);
+      vehicle_keys_.insert(key);
+    }
+  }
+
+  // The model section run on section `index` of the file, if it is one.
+  const LoaderRun* VehicleRunOf(int section) const {
+    for (const LoaderRun& run : runs_.runs) {
+      if (run.scope == TableScope::kVehicleSection && run.section_index == section) return &run;
+    }
+    return nullptr;
+  }
+
+  // A section that the vehicle lights pass over as a whole, or whose set they throw away: what
+  // stands in it for them is not told key by key.
+  bool InSkippedVehicleSection(const FileLine& line) const {
+    if (line.section_index < 0) return false;
+    const std::string& name = file_.sections[line.section_index].name;
+    if (const LoaderRun* run = VehicleRunOf(line.section_index)) return !run->accepted;
+    return name.find("Veh_") != std::string::npos;
+  }
+
+  std::string WhereIs(const FileLine& line) const {
+    if (line.section_index < 0) return "this line comes before any section header";
+    return "this line is in section " + Section(file_.sections[line.section_index].name);
+  }
+
+  void CheckLine(size_t index) {
+    const FileLine& line = Line(index);
+    if (line.number == 1 && file_.starts_with_bom) {
+      CheckByteOrderMark(index);
+    } else if (line.is_ignored) {
+      Add(index, Severity::kWarning, "ignored-line", "",
+          "this line is ignored: it is neither key = value nor a [section] header");
+    }
+    if (line.is_header) CheckVehicleSection(index);
+    if (!line.is_entry) return;
+
+    const std::vector<LineRead>& reads = reads_[index];
+    std::vector<LineRead> winning;
+    for (const LineRead& read : reads) {
+      if (read.winner == index) winning.push_back(read);
+    }
+    if (!winning.empty()) {
+      for (const LineRead& read : winning) CheckValue(index, read);
+      CheckShared(index, winning);
+    } else if (!reads.empty()) {
+      const LineRead& read = reads.front();
+      const FileLine& winner = Line(read.winner);
+      std::string where;
+      if (winner.section_index != line.section_index && winner.section_index >= 0) {
+        where = " in section " + Section(file_.sections[winner.section_index].name);
+      }
+      Add(index, Severity::kError, "overridden", line.key,
+          Quoted(line.key) + " is not read here: " + Says(RunOf(read), "takes", "take") + " the later " +
+              Quoted(line.key) + " at " + LineRef(winner) + where);
+    } else if (line.is_header || (line.number == 1 && file_.starts_with_bom) || InSkippedVehicleSection(line)) {
+      // A header with "=" in it, a key the byte-order mark spoilt, a section passed over: told
+      // once, elsewhere.
+    } else if (IsCustomLightKey(line.key) && line.section_index >= 0 && VehicleRunOf(line.section_index)) {
+      CheckCustomLightKey(index);
+    } else if (places_.contains(line.key) || vehicle_keys_.contains(line.key)) {
+      CheckOutsideSection(index);
+    } else {
+      std::string message = "unknown key " + Quoted(line.key) + ": nothing in the plugin reads it";
+      if (const std::string near = ClosestKey(line.key, vocabulary_); !near.empty()) {
+        message += "; did you mean " + Quoted(near) + "?";
+      }
+      Add(index, Severity::kError, "unknown-key", line.key, message);
+    }
+  }
+
+  void CheckByteOrderMark(size_t index) {
+    const FileLine& line = Line(index);
+    std::string message =
+        "the file begins with a UTF-8 byte-order mark, which the plugin reads as part of the first line";
+    if (line.is_entry) {
+      message += ": its key is " + Quoted(line.key) + ", not " + Quoted(line.key.substr(3));
+    } else if (line.is_ignored) {
+      message += ": the section header on it is not recognised";
+    }
+    Add(index, Severity::kError, "byte-order-mark", "", message + "; save the file without it");
+  }
+
+  // The findings of one loader's reading of the value on line `index`.
+  void CheckValue(size_t index, const LineRead& read) {
+    const FileLine& line = Line(index);
+    const LoaderRun& run = RunOf(read);
+    const KeyUse& use = UseOf(read);
+    if (use.stopped) {
+      Add(index, Severity::kNote, "not-read-after-error", use.key,
+          Quoted(use.key) + " is not read, so it keeps its default: " + Says(run, "stopped", "stopped") +
+              " at " + StopLine(run));
+      return;
+    }
+    if (!use.converted) return;
+    if (!use.error.empty()) {
+      if (run.scope == TableScope::kVehicleSection && use.key == "Model") return;  // told at the header
+      CheckConversionError(index, read);
+      return;
+    }
+    if (use.kind == SettingsValueKind::kColourList || use.kind == SettingsValueKind::kVectorList) {
+      CheckList(index, use);
+      return;
+    }
+    const RangeRule* rule = RangeRuleFor(use.key);
+    if (rule == nullptr) return;
+    const double value = use.kind == SettingsValueKind::kFloat ? static_cast<double>(ParseFloat(line.value))
+                                                                : static_cast<double>(ParseInt(line.value));
+    if (const auto problem = OutOfRange(rule->range, value)) {
+      Add(index, Severity::kWarning, "out-of-range", use.key,
+          Quoted(use.key) + " = " + Quoted(line.value) + " " + *problem);
+    }
+  }
+
+  // The line of the conversion error that ended a loader's conversions.
+  std::string StopLine(const LoaderRun& run) const {
+    for (const KeyUse& use : run.uses) {
+      if (!use.error.empty() && !use.stopped) {
+        if (const std::optional<size_t> line = LineOfUse(run, use)) {
+          return LineRef(Line(*line)) + " (" + Quoted(use.key) + ")";
+        }
+      }
+    }
+    return "an earlier key";
+  }
+
+  std::optional<size_t> LineOfUse(const LoaderRun& run, const KeyUse& use) const {
+    for (size_t index = file_.lines.size(); index-- > 0;) {
+      if (Feeds(run, index) && Line(index).key == use.key) return index;
+    }
+    return std::nullopt;
+  }
+
+  void CheckConversionError(size_t index, const LineRead& read) {
+    const FileLine& line = Line(index);
+    const LoaderRun& run = RunOf(read);
+    const KeyUse& use = UseOf(read);
+    std::string message = Quoted(use.key) + " = " + Quoted(line.value) + " does not convert (" + use.error + ")";
+    bool stops = false;
+    std::vector<size_t> skipped;  // lines of the later keys that are present
+    for (size_t u = read.use + 1; u < run.uses.size(); ++u) {
+      const KeyUse& later = run.uses[u];
+      if (!later.stopped) continue;
+      stops = true;
+      if (later.text == nullptr) continue;
+      if (const std::optional<size_t> at = LineOfUse(run, later)) skipped.push_back(*at);
+    }
+    std::sort(skipped.begin(), skipped.end());
+    if (stops) {
+      message += ": " + Says(run, "stops", "stop") + " here: " + Quoted(use.key) +
+                 " and the keys " + (run.plural ? "they read" : "it reads") +
+                 " after it keep their defaults";
+      for (size_t i = 0; i < skipped.size(); ++i) {
+        message += i == 0 ? ", in this file " : i + 1 == skipped.size() ? " and " : ", ";
+        message += Quoted(Line(skipped[i]).key) + " (" + LineRef(Line(skipped[i])) + ")";
+      }
+    } else {
+      message += ": " + Quoted(use.key) + " keeps its default";
+    }
+    Add(index, Severity::kError, "conversion-error", use.key, message);
+  }
+
+  void CheckList(size_t index, const KeyUse& use) {
+    const FileLine& line = Line(index);
+    const std::string said = Quoted(use.key) + " = " + Quoted(line.value);
+    int count = 0;
+    if (use.kind == SettingsValueKind::kColourList) {
+      const IntList3 list = ParseColourList(line.value);
+      count = list.count;
+      for (int i = 0; i < list.count; ++i) {
+        const int32_t number = list.values[i];
+        if (number < 0 || number > 255) {
+          Add(index, Severity::kWarning, "out-of-range", use.key,
+              said + ": " + std::to_string(number) + " is outside 0-255 and is taken as " +
+                  std::to_string(static_cast<uint8_t>(number)));
+        }
+      }
+    } else {
+      count = ParseVectorList(line.value).count;
+    }
+    if (count == 3) return;
+    std::string message = said + " gives " + std::to_string(count) + " of its 3 numbers";
+    if (line.value.find(',') != std::string::npos) {
+      message += ": numbers are separated by blanks, not commas";
+      Add(index, Severity::kWarning, "list-commas", use.key, message);
+    } else {
+      Add(index, Severity::kWarning, "short-list", use.key, message);
+    }
+  }
+
+  // A line that a whole-file loader and a loader of its section both take.
+  void CheckShared(size_t index, const std::vector<LineRead>& winning) {
+    const LineRead* whole = nullptr;
+    const LineRead* own = nullptr;
+    for (const LineRead& read : winning) {
+      const LoaderRun& run = RunOf(read);
+      if (run.scope == TableScope::kWholeFile) {
+        if (whole == nullptr) whole = &read;
+      } else if (own == nullptr) {
+        own = &read;
+      }
+    }
+    if (whole == nullptr || own == nullptr || RunOf(*whole).loader == RunOf(*own).loader) return;
+    const FileLine& line = Line(index);
+    Add(index, Severity::kWarning, "shared-key", line.key,
+        Quoted(line.key) + " here is read by the " + RunOf(*own).loader + " and also by the " +
+            RunOf(*whole).loader + ", which " + (RunOf(*whole).plural ? "read " : "reads ") +
+            Quoted(line.key) + " anywhere in the file and takes its last occurrence, this one");
+  }
+
+  void CheckOutsideSection(size_t index) {
+    const FileLine& line = Line(index);
+    std::vector<std::string> places;
+    std::string wanted;
+    for (const size_t r : places_[line.key]) {
+      const LoaderRun& run = runs_.runs[r];
+      places.push_back("by the " + run.loader + " in section " + Section(run.section));
+      if (wanted.empty()) wanted = run.section;
+    }
+    if (vehicle_keys_.contains(line.key)) {
+      places.push_back("by the vehicle lights in model sections (a name holding \"Veh_\")");
+    }
+    std::string message = Quoted(line.key) + " is not read here: it is read only ";
+    for (size_t i = 0; i < places.size(); ++i) message += (i == 0 ? "" : " and ") + places[i];
+    message += ", and " + WhereIs(line);
+    if (line.section_index >= 0 && !wanted.empty()) {
+      const std::string& name = file_.sections[line.section_index].name;
+      if (EditDistance(Lower(name), Lower(wanted)) <= 2) message += "; did you mean " + Section(wanted) + "?";
+    }
+    Add(index, Severity::kError, "outside-section", line.key, message);
+  }
+
+  // A "<number>-CustomLight_" key that the vehicle lights did not convert.
+  void CheckCustomLightKey(size_t index) {
+    const FileLine& line = Line(index);
+    const size_t infix = line.key.find(kCustomInfix);
+    const std::string number = line.key.substr(0, infix);
+    try {
+      const int32_t light = ParseInt(number);
+      std::string message = Quoted(line.key) + " names no custom light field, so it sets nothing, though it "
+                            "still makes custom light " + std::to_string(light) + " exist";
+      std::vector<std::string> fields;
+      for (const std::string& key : runs_.vehicle_section_keys) {
+        if (const size_t at = key.find("Light_"); at != std::string::npos) {
+          fields.push_back(number + kCustomInfix.data() + key.substr(at + 6));
+        }
+      }
+      if (const std::string near = ClosestKey(line.key, fields); !near.empty()) {
+        message += "; did you mean " + Quoted(near) + "?";
+      }
+      Add(index, Severity::kError, "custom-light-field", line.key, message);
+    } catch (const SettingsConversionError& error) {
+      Add(index, Severity::kError, "custom-light-number", line.key,
+          Quoted(line.key) + " is skipped: its light number " + Quoted(number) + " does not convert (" +
+              error.what() + ")");
+    }
+  }
+
+  // What the vehicle lights make of the section that line `index` opens.
+  void CheckVehicleSection(size_t index) {
+    const int section = Line(index).section_index;
+    const std::string& name = file_.sections[section].name;
+    const LoaderRun* run = VehicleRunOf(section);
+    if (run == nullptr) {
+      if (name.find("Veh_") != std::string::npos) {
+        Add(index, Severity::kNote, "section-skipped", "",
+            "section " + Section(name) + " is skipped: the vehicle lights pass over sections whose name "
+            "begins with \"Veh_off\"");
+      }
+      return;
+    }
+    if (run->accepted) {
+      CheckReplaced(index, *run);
+      return;
+    }
+    std::string why = "it has no \"Model\"";
+    for (const KeyUse& use : run->uses) {
+      if (use.key != "Model" || use.text == nullptr) continue;
+      why = "its \"Model\" = " + Quoted(*use.text);
+      if (const std::optional<size_t> at = LineOfUse(*run, use)) why += " at " + LineRef(Line(*at));
+      why += use.error.empty() ? " makes no light set" : " does not convert (" + use.error + ")";
+    }
+    Add(index, Severity::kError, "section-skipped", "", "section " + Section(name) + " is skipped: " + why);
+  }
+
+  void CheckReplaced(size_t index, const LoaderRun& run) {
+    bool after = false;
+    for (const LoaderRun& later : runs_.runs) {
+      if (&later == &run) {
+        after = true;
+      } else if (after && later.scope == TableScope::kVehicleSection && later.accepted &&
+                 later.model == run.model) {
+        const size_t header = file_.sections[later.section_index].header;
+        Add(index, Severity::kError, "section-replaced", "",
+            "section " + Section(run.section) + " is not used: section " + Section(later.section) + " at " +
+                LineRef(Line(header)) + " sets the lights of model " + std::to_string(run.model) +
+                " again and replaces these whole");
+        return;
+      }
+    }
+  }
+
+  const FileLines& file_;
+  const LoaderRuns& runs_;
+  std::vector<std::vector<LineRead>> reads_;
+  std::vector<std::string> vocabulary_;  // in the order first asked for
+  std::map<std::string, std::vector<size_t>> places_;  // key: the runs that ask for it
+  std::set<std::string> vehicle_keys_;
+  std::vector<Finding> findings_;
+};
+
+}  // namespace
+
+std::string Quoted(const std::string& text) { return "\"" + Escaped(text, true) + "\""; }
+
+std::string Printable(const std::string& text) { return Escaped(text, false); }
+
+std::string ClosestKey(const std::string& key, const std::vector<std::string>& candidates) {
+  // Short keys need to be nearly right to count as typos of a known key.
+  const size_t limit = key.size() <= 3 ? 0 : key.size() <= 6 ? 1 : 2;
+  const std::string lower = Lower(key);
+  std::string best;
+  size_t best_distance = limit + 1;
+  for (const std::string& candidate : candidates) {
+    if (candidate == key) continue;
+    // Longer than any typo of a short key could be: no need to measure.
+    if (candidate.size() > key.size() + limit || key.size() > candidate.size() + limit) continue;
+    const size_t distance = EditDistance(lower, Lower(candidate));
+    if (distance < best_distance) {
+      best = candidate;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+std::vector<Finding> CheckSettingsFile(const FileLines& lines, const LoaderRuns& runs) {
+  return Checker(lines, runs).Run();
+}
