@@ -138,7 +138,7 @@ std::optional<std::string> OutOfRange(Range range, double value) {
       if (value < -1 || value > 23) return "is neither an hour of the day (0-23) nor -1 (no window)";
       break;
     case Range::kNotNegative:
-      if (value < 0) return "is negative";
+      if (value < 0) return "is negative, where only 0 or more makes sense";
       break;
     case Range::kType:
       if (value < 0 || value > 2) return "is no flashing type (0 steady, 1 blink, 2 pulse): it acts as 0";
@@ -324,6 +324,8 @@ class Checker {
       CheckCustomLightKey(index);
     } else if (places_.contains(line.key) || vehicle_keys_.contains(line.key)) {
       CheckOutsideSection(index);
+    } else if (line.key.empty()) {
+      Add(index, Severity::kError, "unknown-key", "", "this line has no key before \"=\": nothing reads it");
     } else {
       std::string message = "unknown key " + Quoted(line.key) + ": nothing in the plugin reads it";
       if (const std::string near = ClosestKey(line.key, vocabulary_); !near.empty()) {
@@ -467,7 +469,7 @@ class Checker {
     if (whole == nullptr || own == nullptr || RunOf(*whole).loader == RunOf(*own).loader) return;
     const FileLine& line = Line(index);
     Add(index, Severity::kWarning, "shared-key", line.key,
-        Quoted(line.key) + " here is read by the " + RunOf(*own).loader + " and also by the " +
+        Quoted(line.key) + " here is a key of the " + RunOf(*own).loader + " and also of the " +
             RunOf(*whole).loader + ", which " + (RunOf(*whole).plural ? "read " : "reads ") +
             Quoted(line.key) + " anywhere in the file and takes its last occurrence, this one");
   }
