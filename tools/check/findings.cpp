@@ -230,10 +230,22 @@ class Checker {
   // For every key that a loader found in its table, every line that gave the key to it.
   void CollectReads() {
     reads_.resize(file_.lines.size());
+    occurrences_.resize(runs_.runs.size());
+    vehicle_run_of_.assign(file_.sections.size(), nullptr);
     for (size_t r = 0; r < runs_.runs.size(); ++r) {
       const LoaderRun& run = runs_.runs[r];
-      std::map<std::string, std::vector<size_t>> occurrences;
-      for (size_t index = 0; index < file_.lines.size(); ++index) {
+      // A model section's lines follow its header; other tables may take a line from anywhere.
+      size_t first = 0;
+      size_t end = file_.lines.size();
+      if (run.scope == TableScope::kVehicleSection) {
+        vehicle_run_of_[run.section_index] = &run;
+        first = file_.sections[run.section_index].header + 1;
+        end = static_cast<size_t>(run.section_index) + 1 < file_.sections.size()
+                  ? file_.sections[run.section_index + 1].header
+                  : file_.lines.size();
+      }
+      auto& occurrences = occurrences_[r];
+      for (size_t index = first; index < end; ++index) {
         if (Feeds(run, index)) occurrences[Line(index).key].push_back(index);
       }
       std::set<std::string> seen;
@@ -266,13 +278,8 @@ class Checker {
     }
   }
 
-  // The model section run on section `index` of the file, if it is one.
-  const LoaderRun* VehicleRunOf(int section) const {
-    for (const LoaderRun& run : runs_.runs) {
-      if (run.scope == TableScope::kVehicleSection && run.section_index == section) return &run;
-    }
-    return nullptr;
-  }
+  // The model section run on section `section` of the file, if it is one.
+  const LoaderRun* VehicleRunOf(int section) const { return section < 0 ? nullptr : vehicle_run_of_[section]; }
 
   // A section that the vehicle lights pass over as a whole, or whose set they throw away: what
   // stands in it for them is not told key by key.
@@ -308,7 +315,10 @@ class Checker {
       for (const LineRead& read : winning) CheckValue(index, read);
       CheckShared(index, winning);
     } else if (!reads.empty()) {
-      const LineRead& read = reads.front();
+      // The loader of the line's own section says most about why it is passed over.
+      const LineRead& read = *std::find_if(reads.begin(), reads.end() - 1, [this](const LineRead& candidate) {
+        return RunOf(candidate).scope != TableScope::kWholeFile;
+      });
       const FileLine& winner = Line(read.winner);
       std::string where;
       if (winner.section_index != line.section_index && winner.section_index >= 0) {
@@ -320,9 +330,9 @@ class Checker {
     } else if (line.is_header || (line.number == 1 && file_.starts_with_bom) || InSkippedVehicleSection(line)) {
       // A header with "=" in it, a key the byte-order mark spoilt, a section passed over: told
       // once, elsewhere.
-    } else if (IsCustomLightKey(line.key) && line.section_index >= 0 && VehicleRunOf(line.section_index)) {
+    } else if (IsCustomLightKey(line.key) && VehicleRunOf(line.section_index) != nullptr) {
       CheckCustomLightKey(index);
-    } else if (places_.contains(line.key) || vehicle_keys_.contains(line.key)) {
+    } else if (places_.contains(line.key) || vehicle_keys_.contains(line.key) || IsCustomLightKey(line.key)) {
       CheckOutsideSection(index);
     } else if (line.key.empty()) {
       Add(index, Severity::kError, "unknown-key", "", "this line has no key before \"=\": nothing reads it");
@@ -390,11 +400,12 @@ class Checker {
     return "an earlier key";
   }
 
+  // The line whose value a loader took for a key of its table.
   std::optional<size_t> LineOfUse(const LoaderRun& run, const KeyUse& use) const {
-    for (size_t index = file_.lines.size(); index-- > 0;) {
-      if (Feeds(run, index) && Line(index).key == use.key) return index;
-    }
-    return std::nullopt;
+    const auto& occurrences = occurrences_[static_cast<size_t>(&run - runs_.runs.data())];
+    const auto found = occurrences.find(use.key);
+    if (found == occurrences.end()) return std::nullopt;
+    return found->second.back();
   }
 
   void CheckConversionError(size_t index, const LineRead& read) {
@@ -478,20 +489,25 @@ class Checker {
     const FileLine& line = Line(index);
     std::vector<std::string> places;
     std::string wanted;
-    for (const size_t r : places_[line.key]) {
+    const auto readers = places_.find(line.key);
+    for (const size_t r : readers != places_.end() ? readers->second : std::vector<size_t>{}) {
       const LoaderRun& run = runs_.runs[r];
       places.push_back("by the " + run.loader + " in section " + Section(run.section));
       if (wanted.empty()) wanted = run.section;
     }
-    if (vehicle_keys_.contains(line.key)) {
+    if (vehicle_keys_.contains(line.key) || IsCustomLightKey(line.key)) {
       places.push_back("by the vehicle lights in model sections (a name holding \"Veh_\")");
     }
     std::string message = Quoted(line.key) + " is not read here: it is read only ";
     for (size_t i = 0; i < places.size(); ++i) message += (i == 0 ? "" : " and ") + places[i];
     message += ", and " + WhereIs(line);
-    if (line.section_index >= 0 && !wanted.empty()) {
-      const std::string& name = file_.sections[line.section_index].name;
-      if (EditDistance(Lower(name), Lower(wanted)) <= 2) message += "; did you mean " + Section(wanted) + "?";
+    if (line.section_index >= 0) {
+      const std::string name = Lower(file_.sections[line.section_index].name);
+      if (!wanted.empty() && EditDistance(name, Lower(wanted)) <= 2) {
+        message += "; did you mean " + Section(wanted) + "?";
+      } else if (wanted.empty() && name.find("veh_") != std::string::npos) {
+        message += "; section names are case-sensitive: a model section's name holds \"Veh_\"";
+      }
     }
     Add(index, Severity::kError, "outside-section", line.key, message);
   }
@@ -550,25 +566,33 @@ class Checker {
   }
 
   void CheckReplaced(size_t index, const LoaderRun& run) {
-    bool after = false;
-    for (const LoaderRun& later : runs_.runs) {
-      if (&later == &run) {
-        after = true;
-      } else if (after && later.scope == TableScope::kVehicleSection && later.accepted &&
-                 later.model == run.model) {
-        const size_t header = file_.sections[later.section_index].header;
-        Add(index, Severity::kError, "section-replaced", "",
-            "section " + Section(run.section) + " is not used: section " + Section(later.section) + " at " +
-                LineRef(Line(header)) + " sets the lights of model " + std::to_string(run.model) +
-                " again and replaces these whole");
-        return;
+    // The model sections are run in file order; the next one with the same model replaces this one.
+    if (replaced_by_.empty()) {
+      std::map<int32_t, const LoaderRun*> next;
+      for (auto later = runs_.runs.rbegin(); later != runs_.runs.rend(); ++later) {
+        if (later->scope != TableScope::kVehicleSection || !later->accepted) continue;
+        if (const auto found = next.find(later->model); found != next.end()) replaced_by_[&*later] = found->second;
+        next[later->model] = &*later;
       }
+      replaced_by_[nullptr] = nullptr;  // worked out
     }
+    const auto found = replaced_by_.find(&run);
+    if (found == replaced_by_.end()) return;
+    const LoaderRun& later = *found->second;
+    const size_t header = file_.sections[later.section_index].header;
+    Add(index, Severity::kError, "section-replaced", "",
+        "section " + Section(run.section) + " is not used: section " + Section(later.section) + " at " +
+            LineRef(Line(header)) + " sets the lights of model " + std::to_string(run.model) +
+            " again and replaces these whole");
   }
 
   const FileLines& file_;
   const LoaderRuns& runs_;
   std::vector<std::vector<LineRead>> reads_;
+  // For each run, every key of its table: the lines that gave it, the one taken last.
+  std::vector<std::map<std::string, std::vector<size_t>>> occurrences_;
+  std::vector<const LoaderRun*> vehicle_run_of_;  // by section of the file
+  std::map<const LoaderRun*, const LoaderRun*> replaced_by_;  // model section: the next of its model
   std::vector<std::string> vocabulary_;  // in the order first asked for
   std::map<std::string, std::vector<size_t>> places_;  // key: the runs that ask for it
   std::set<std::string> vehicle_keys_;
