@@ -23,14 +23,3 @@ struct Finding {
 
 // Everything worth telling about the file, in line order.
 std::vector<Finding> CheckSettingsFile(const FileLines& lines, const LoaderRuns& runs);
-
-// `text` in double quotes, readable whatever its bytes: a quote or backslash escaped, control
-// characters, a byte-order mark and bytes that are not UTF-8 written as \xHH.
-std::string Quoted(const std::string& text);
-
-// The same without the quotes.
-std::string Printable(const std::string& text);
-
-// The closest of `candidates` to `key` by edit distance, ignoring case, when close enough to be a
-// likely typo; empty otherwise.
-std::string ClosestKey(const std::string& key, const std::vector<std::string>& candidates);

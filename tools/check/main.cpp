@@ -13,6 +13,7 @@
 #include "tools/check/findings.h"
 #include "tools/check/loader_runs.h"
 #include "tools/check/report.h"
+#include "tools/check/text.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tools/check/text.h"
+
 namespace {
 
 const char* SeverityName(Severity severity) {
