@@ -28,10 +28,17 @@ bool ReadFileLines(const char* path, FileLines& out) {
     const SettingsLine split = SplitSettingsLine(text);
     FileLine line;
     line.number = static_cast<int>(out.lines.size()) + 1;
-    if (line.number == 1) out.starts_with_bom = text.starts_with("\xEF\xBB\xBF");
+    if (line.number == 1 && text.starts_with("\xEF\xBB\xBF")) {
+      out.starts_with_bom = true;
+      out.bom_hides_header = SplitSettingsLine(text.substr(3)).is_header;
+    }
     line.is_header = split.is_header;
     line.is_entry = split.is_entry;
-    line.is_ignored = !split.is_header && !split.is_entry && !IsBlankLine(text);
+    // A line the readers skip; a byte-order mark alone is told apart.
+    const bool behind_bom = line.number == 1 && out.starts_with_bom;
+    const std::string_view rest = behind_bom ? text.substr(3) : text;
+    line.is_ignored = !split.is_header && !split.is_entry && !(behind_bom && out.bom_hides_header) &&
+                      !IsBlankLine(rest);
     if (split.is_header) {
       line.section = split.section;
       out.sections.push_back({line.section, out.lines.size()});

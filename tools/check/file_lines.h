@@ -10,7 +10,8 @@ struct FileLine {
   int number = 0;  // from 1
   bool is_header = false;
   bool is_entry = false;
-  // Neither a header nor key = value, nor blank once its comment is cut off: the readers skip it.
+  // Neither a header nor key = value, nor blank once its comment is cut off (nor only a byte-order
+  // mark in front of a header or a blank): the readers skip it.
   bool is_ignored = false;
   std::string section;  // a header's name
   std::string key;      // an entry's key and value, trimmed
@@ -28,8 +29,10 @@ struct FileSection {
 struct FileLines {
   std::vector<FileLine> lines;
   std::vector<FileSection> sections;
-  // The first line begins with the three bytes of a UTF-8 byte-order mark.
+  // The first line begins with the three bytes of a UTF-8 byte-order mark, and without them it
+  // would be a section header.
   bool starts_with_bom = false;
+  bool bom_hides_header = false;
 };
 
 // Reads the file at `path` the way the plugin's readers do (same line ends, same end of text).

@@ -10,6 +10,7 @@
 
 #include "features/stars/star_field.h"
 #include "settings/convert.h"
+#include "settings/line_splitter.h"
 #include "tools/check/text.h"
 
 namespace {
@@ -29,7 +30,7 @@ std::string LineRef(const FileLine& line) { return "line " + std::to_string(line
 // ---------------------------------------------------------------------------------------------
 // Ranges of the values that are read
 
-enum class Range { kHour, kHourOrNone, kNotNegative, kType, kColourChannel, kModel, kStarCount };
+enum class Range { kAny, kHour, kHourOrNone, kNotNegative, kType, kColourChannel, kModel, kStarCount };
 
 struct RangeRule {
   std::string_view suffix;  // of the key
@@ -44,7 +45,9 @@ constexpr RangeRule kRangeRules[] = {
     {"SizeEnd", Range::kNotNegative},  {"Duration", Range::kNotNegative},
     {"OnTime", Range::kNotNegative},   {"OffTime", Range::kNotNegative},
     {"Interval", Range::kNotNegative}, {"Lifetime", Range::kNotNegative},
-    {"Delay", Range::kNotNegative},    {"Type", Range::kType},
+    // A vehicle light's start delay also shifts its blink phase: below 0 it is a phase alone.
+    {"Light_StartDelay", Range::kAny}, {"Delay", Range::kNotNegative},
+    {"Type", Range::kType},
     {"Red", Range::kColourChannel},    {"Green", Range::kColourChannel},
     {"Blue", Range::kColourChannel},   {"Model", Range::kModel},
 };
@@ -53,6 +56,8 @@ constexpr RangeRule kRangeRules[] = {
 std::optional<std::string> OutOfRange(Range range, double value) {
   if (std::isnan(value)) return "is not a number";
   switch (range) {
+    case Range::kAny:
+      break;
     case Range::kHour:
       if (value < 0 || value > 23) return "is not an hour of the day (0-23)";
       break;
@@ -219,9 +224,8 @@ class Checker {
 
   void CheckLine(size_t index) {
     const FileLine& line = Line(index);
-    if (line.number == 1 && file_.starts_with_bom) {
-      CheckByteOrderMark(index);
-    } else if (line.is_ignored) {
+    if (line.number == 1 && file_.starts_with_bom) CheckByteOrderMark(index);
+    if (line.is_ignored) {
       Add(index, Severity::kWarning, "ignored-line", "",
           "this line is ignored: it is neither key = value nor a [section] header");
     }
@@ -269,14 +273,19 @@ class Checker {
 
   void CheckByteOrderMark(size_t index) {
     const FileLine& line = Line(index);
-    std::string message =
+    const std::string bom =
         "the file begins with a UTF-8 byte-order mark, which the plugin reads as part of the first line";
     if (line.is_entry) {
-      message += ": its key is " + Quoted(line.key) + ", not " + Quoted(line.key.substr(3));
-    } else if (line.is_ignored) {
-      message += ": the section header on it is not recognised";
+      const std::string meant(TrimSettingsBlanks(std::string_view(line.key).substr(3)));
+      Add(index, Severity::kError, "byte-order-mark", "",
+          bom + ": its key is " + Quoted(line.key) + ", not " + Quoted(meant) + "; save the file without it");
+    } else if (file_.bom_hides_header) {
+      Add(index, Severity::kError, "byte-order-mark", "",
+          bom + ": the section header on it is not recognised; save the file without it");
+    } else {
+      Add(index, Severity::kNote, "byte-order-mark", "",
+          bom + ", harmless while that line holds no key and no section header");
     }
-    Add(index, Severity::kError, "byte-order-mark", "", message + "; save the file without it");
   }
 
   // The findings of one loader's reading of the value on line `index`.
