@@ -3,7 +3,7 @@
 #   Nightglass.dll, Nightglass.ini (the example settings), README.txt (for modders)
 #   tools\  the Windows tools, each with what it needs beside it
 # A further Windows tool joins the archive by adding its target to NIGHTGLASS_RELEASE_TOOLS.
-set(NIGHTGLASS_RELEASE_TOOLS nightglass-preview nightglass-hostsim)
+set(NIGHTGLASS_RELEASE_TOOLS nightglass-preview nightglass-hostsim nightglass-check)
 set(NIGHTGLASS_VERSION 0.1.0)
 
 install(FILES $<TARGET_FILE:Nightglass> ${CMAKE_SOURCE_DIR}/examples/Nightglass.ini

@@ -14,7 +14,7 @@ trap 'rm -rf "$scratch"' EXIT
 unzip -q "$archive" -d "$scratch" || { echo "cannot unpack $archive"; exit 1; }
 top=$(ls "$scratch")
 status=0
-for entry in Nightglass.dll Nightglass.ini README.txt tools/nightglass-preview.exe tools/nightglass-hostsim.exe; do
+for entry in Nightglass.dll Nightglass.ini README.txt tools/nightglass-preview.exe tools/nightglass-hostsim.exe tools/nightglass-check.exe; do
   if [ ! -f "$scratch/$top/$entry" ]; then
     echo "FAIL: $entry is not in the archive"
     status=1
@@ -22,6 +22,8 @@ for entry in Nightglass.dll Nightglass.ini README.txt tools/nightglass-preview.e
 done
 cmp -s "$scratch/$top/Nightglass.ini" "$examples/Nightglass.ini" || { echo "FAIL: Nightglass.ini is not the example"; status=1; }
 export WINEDEBUG=-all
+(cd "$scratch/$top" && timeout 300 wine tools/nightglass-check.exe Nightglass.ini >"$scratch/check" 2>&1) ||
+  { echo "FAIL: the archive's checker does not find its own example clean:"; cat "$scratch/check"; status=1; }
 (cd "$scratch/$top" && timeout 300 wine tools/nightglass-preview.exe >/dev/null 2>"$scratch/err") ||
   { echo "FAIL: the archive's preview failed:"; cat "$scratch/err"; status=1; }
 "$linux/nightglass-preview" --settings "$examples" -o "$scratch/linux.png" >/dev/null

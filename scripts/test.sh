@@ -45,6 +45,8 @@ ctest --test-dir build/linux --output-on-failure -j "$jobs"
 export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 echo "settings conversions under Wine:"
 wine build/windows/settings_check.exe
+echo "nightglass-check under Wine:"
+bash tools/check/run_fixtures.sh build/windows/nightglass-check.exe
 
 # The emulator scenarios under Wine: the Windows emulator with the real DLL, traces compared.
 echo "emulator scenarios under Wine:"

@@ -12,6 +12,18 @@
 
 namespace {
 
+SettingsObserver* observer = nullptr;
+
+void ReportConverted(const std::string& text, SettingsValueKind kind, const char* error) noexcept {
+  if (observer != nullptr) observer->ValueConverted(text, kind, error);
+}
+
+// Reports a failed conversion and raises its error.
+[[noreturn]] void Fail(const std::string& text, SettingsValueKind kind, const char* error) {
+  ReportConverted(text, kind, error);
+  throw SettingsConversionError(error);
+}
+
 // White space as the C locale's isspace sees it: strtol, strtof and the stream reads skip it.
 bool IsCSpace(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -176,31 +188,45 @@ bool StreamReadFloat(std::string_view text, size_t& pos, float& out) noexcept {
 
 }  // namespace
 
+SettingsObserver* SetSettingsObserver(SettingsObserver* new_observer) noexcept {
+  SettingsObserver* const previous = observer;
+  observer = new_observer;
+  return previous;
+}
+
+void ReportKeyAsked(std::string_view key, const std::string* text, bool stopped) noexcept {
+  if (observer != nullptr) observer->KeyAsked(key, text, stopped);
+}
+
 int32_t ParseInt(const std::string& text) {
+  constexpr SettingsValueKind kKind = SettingsValueKind::kInt;
   size_t pos = SkipCSpace(text, 0);
   int32_t value = 0;
   switch (ReadDecimalInt(text, pos, value)) {
     case Outcome::kOk:
+      ReportConverted(text, kKind, nullptr);
       return value;
     case Outcome::kInvalid:
-      throw SettingsConversionError("invalid stoi argument");
+      Fail(text, kKind, "invalid stoi argument");
     case Outcome::kOutOfRange:
       break;
   }
-  throw SettingsConversionError("stoi argument out of range");
+  Fail(text, kKind, "stoi argument out of range");
 }
 
 float ParseFloat(const std::string& text) {
+  constexpr SettingsValueKind kKind = SettingsValueKind::kFloat;
   float value = 0.0f;
   switch (ReadStrtofFloat(text, value)) {
     case Outcome::kOk:
+      ReportConverted(text, kKind, nullptr);
       return value;
     case Outcome::kInvalid:
-      throw SettingsConversionError("invalid stof argument");
+      Fail(text, kKind, "invalid stof argument");
     case Outcome::kOutOfRange:
       break;
   }
-  throw SettingsConversionError("stof argument out of range");
+  Fail(text, kKind, "stof argument out of range");
 }
 
 bool ParseFlag(const std::string& text) { return ParseInt(text) != 0; }
@@ -210,6 +236,7 @@ IntList3 ParseColourList(const std::string& text) noexcept {
   size_t pos = 0;
   // Once a read fails the stream is in its failed state and reads nothing more.
   while (list.count < 3 && StreamReadInt(text, pos, list.values[list.count])) ++list.count;
+  ReportConverted(text, SettingsValueKind::kColourList, nullptr);
   return list;
 }
 
@@ -217,6 +244,7 @@ FloatList3 ParseVectorList(const std::string& text) noexcept {
   FloatList3 list;
   size_t pos = 0;
   while (list.count < 3 && StreamReadFloat(text, pos, list.values[list.count])) ++list.count;
+  ReportConverted(text, SettingsValueKind::kVectorList, nullptr);
   return list;
 }
 
@@ -227,9 +255,12 @@ const std::string* KeyConverter::Find(const char* key) const {
 
 template <typename Store>
 void KeyConverter::Convert(const char* key, Store&& store) noexcept {
-  if (stopped_) return;
+  // After the first error only an observer still wants to hear of the keys.
+  if (stopped_ && observer == nullptr) return;
   try {
-    if (const std::string* text = Find(key)) store(*text);
+    const std::string* text = Find(key);
+    ReportKeyAsked(key, text, stopped_);
+    if (!stopped_ && text != nullptr) store(*text);
   } catch (...) {
     // The first failure ends this loader's conversions; what was stored before stays.
     stopped_ = true;

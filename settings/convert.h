@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "settings/reader.h"
 
@@ -40,6 +41,33 @@ struct FloatList3 {
 };
 IntList3 ParseColourList(const std::string& text) noexcept;
 FloatList3 ParseVectorList(const std::string& text) noexcept;
+
+// How a value text was converted.
+enum class SettingsValueKind : uint8_t { kInt, kFloat, kColourList, kVectorList };
+
+// Hears what the loaders do with a settings table, for a tool that explains a settings file. The
+// plugin sets none; then each report costs one test of a null pointer and changes nothing.
+class SettingsObserver {
+ public:
+  // A loader asked for `key`: `text` is its value in the loader's table, or null when absent;
+  // `stopped` when an earlier conversion error had already ended that loader's conversions.
+  virtual void KeyAsked(std::string_view key, const std::string* text, bool stopped) noexcept = 0;
+  // `text` was converted as `kind`; `error` is the conversion error's text, or null. A text that
+  // a loader found in its table is that table's own string, so its address names the key.
+  virtual void ValueConverted(const std::string& text, SettingsValueKind kind,
+                              const char* error) noexcept = 0;
+
+ protected:
+  ~SettingsObserver() = default;
+};
+
+// Sets the observer that the conversions and KeyConverter report to (null for none); returns the
+// one set before.
+SettingsObserver* SetSettingsObserver(SettingsObserver* observer) noexcept;
+
+// Reports to the observer, if one is set, that a loader asked for `key` (see KeyAsked); for
+// loaders that look their keys up without a KeyConverter.
+void ReportKeyAsked(std::string_view key, const std::string* text, bool stopped = false) noexcept;
 
 // Converts one loader's keys in the order they are asked for, each only when the table holds it.
 // The first conversion error ends the conversions: that key and every later one keep the value

@@ -14,10 +14,12 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// The first of the settings file's places that opens; the others are not looked at.
-FileHandle OpenSettingsFile() noexcept {
-  for (const char* path : kSettingsFilePaths) {
-    if (std::FILE* file = OpenSharedForReading(path)) return FileHandle(file);
+// The file at `path`, or without one the first of the settings file's places that opens; the
+// others are not looked at.
+FileHandle OpenSettingsFile(const char* path) noexcept {
+  if (path != nullptr) return FileHandle(OpenSharedForReading(path));
+  for (const char* place : kSettingsFilePaths) {
+    if (std::FILE* file = OpenSharedForReading(place)) return FileHandle(file);
   }
   return nullptr;
 }
@@ -35,7 +37,18 @@ constexpr size_t kChunkSize = 64 * 1024;
 }  // namespace
 
 bool ForEachSettingsLine(const std::function<void(std::string_view line)>& visit) {
-  const FileHandle file = OpenSettingsFile();
+  return ForEachSettingsLineFrom(nullptr, visit);
+}
+
+const char* FindSettingsFile() {
+  for (const char* place : kSettingsFilePaths) {
+    if (OpenSettingsFile(place)) return place;
+  }
+  return nullptr;
+}
+
+bool ForEachSettingsLineFrom(const char* path, const std::function<void(std::string_view line)>& visit) {
+  const FileHandle file = OpenSettingsFile(path);
   if (!file) return false;
 
   // Read in chunks; only a line that straddles chunks is copied, so memory stays bounded by the
@@ -71,9 +84,15 @@ bool ForEachSettingsLine(const std::function<void(std::string_view line)>& visit
   return true;
 }
 
-SettingsTable ReadAllSettings() {
+SettingsTable ReadAllSettings() { return ReadAllSettingsFrom(nullptr); }
+
+SettingsTable ReadSettingsSection(std::string_view section) {
+  return ReadSettingsSectionFrom(nullptr, section);
+}
+
+SettingsTable ReadAllSettingsFrom(const char* path) {
   SettingsTable table;
-  ForEachSettingsLine([&table](std::string_view text) {
+  ForEachSettingsLineFrom(path, [&table](std::string_view text) {
     const SettingsLine line = SplitSettingsLine(text);
     // Any "key = value" line, whatever section it stands in; section headers have no "=".
     if (line.is_entry) table.insert_or_assign(std::string(line.key), std::string(line.value));
@@ -81,10 +100,10 @@ SettingsTable ReadAllSettings() {
   return table;
 }
 
-SettingsTable ReadSettingsSection(std::string_view section) {
+SettingsTable ReadSettingsSectionFrom(const char* path, std::string_view section) {
   SettingsTable table;
   bool inside = false;  // lines before the first header are outside every section
-  ForEachSettingsLine([&table, &inside, section](std::string_view text) {
+  ForEachSettingsLineFrom(path, [&table, &inside, section](std::string_view text) {
     const SettingsLine line = SplitSettingsLine(text);
     if (line.is_header) {
       // A "[name]" line: inside exactly when the name matches, at every occurrence.

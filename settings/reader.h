@@ -23,3 +23,12 @@ SettingsTable ReadSettingsSection(std::string_view section);
 // end, and a Ctrl-Z byte (0x1A) ends the file. Returns false, without calling `visit`, when no
 // file opens. For readers with their own use of the line grammar (see line_splitter.h).
 bool ForEachSettingsLine(const std::function<void(std::string_view line)>& visit);
+
+// The first of the places above where a settings file opens, or null when none does.
+const char* FindSettingsFile();
+
+// The three readers above for the file at `path` rather than the first settings file found (which
+// a null `path` stands for): for a tool that explains a given file.
+SettingsTable ReadAllSettingsFrom(const char* path);
+SettingsTable ReadSettingsSectionFrom(const char* path, std::string_view section);
+bool ForEachSettingsLineFrom(const char* path, const std::function<void(std::string_view line)>& visit);

@@ -94,6 +94,51 @@ TEST(KeyConverter, FirstErrorEndsTheConversionsAndEarlierValuesStay) {
   EXPECT_EQ(d, -1);
 }
 
+// What a settings observer hears, one line per report; a converted text is named by the key whose
+// value in the table it is, as the checker names it.
+class ObserverLog final : public SettingsObserver {
+ public:
+  explicit ObserverLog(const SettingsTable& table) : table_(table) { SetSettingsObserver(this); }
+  ~ObserverLog() { SetSettingsObserver(nullptr); }
+  void KeyAsked(std::string_view key, const std::string* text, bool stopped) noexcept override {
+    lines.push_back("asked " + std::string(key) + (text ? "=" + *text : "") + (stopped ? " after the stop" : ""));
+  }
+  void ValueConverted(const std::string& text, SettingsValueKind kind, const char* error) noexcept override {
+    std::string key = "(not in the table)";
+    for (const auto& [name, value] : table_) {
+      if (&value == &text) key = name;
+    }
+    lines.push_back("converted " + key + " as " + std::to_string(static_cast<int>(kind)) +
+                    (error ? std::string(": ") + error : ""));
+  }
+  std::vector<std::string> lines;
+
+ private:
+  const SettingsTable& table_;
+};
+
+TEST(KeyConverter, ObserverHearsEveryKeyAskedAndEveryConversionAndChangesNothing) {
+  const SettingsTable table = {{"A", "4"}, {"B", "x"}, {"C", "9"}, {"Rgb", "1 2"}};
+  int32_t a = 0, b = 0, c = 0;
+  std::array<uint8_t, 3> rgb = {7, 7, 7};
+  ObserverLog log(table);
+  KeyConverter convert(table);
+  convert.Colour("Rgb", rgb);
+  convert.Int("Missing", a);
+  convert.Int("A", a);
+  convert.Int("B", b);
+  convert.Int("C", c);
+  ParseFloat(std::string("5"));
+  const std::vector<std::string> expected = {
+      "asked Rgb=1 2", "converted Rgb as 2", "asked Missing", "asked A=4", "converted A as 0",
+      "asked B=x", "converted B as 0: invalid stoi argument", "asked C=9 after the stop",
+      "converted (not in the table) as 1"};
+  EXPECT_EQ(log.lines, expected);
+  EXPECT_EQ(a, 4);
+  EXPECT_EQ(c, 0);  // still not converted after the stop
+  EXPECT_EQ(rgb, (std::array<uint8_t, 3>{1, 2, 7}));
+}
+
 // The lists must read exactly as a classic-locale stream does.
 TEST(ParseLists, AgreeWithTheStandardStream) {
   for (const std::string& text : NumberLikeTexts()) {

@@ -8,10 +8,13 @@
 
 namespace {
 
-// The text of `key`, or nullptr when the table does not hold it.
+// The text of `key`, or nullptr when the table does not hold it. Told to a settings observer, if
+// one is set, like the keys of the other loaders.
 const std::string* Find(const SettingsTable& keys, const std::string& key) {
   const auto found = keys.find(key);
-  return found == keys.end() ? nullptr : &found->second;
+  const std::string* text = found == keys.end() ? nullptr : &found->second;
+  ReportKeyAsked(key, text);
+  return text;
 }
 
 // Runs `store` on a key's text, unless the key is absent (nullptr). A conversion error stops only
