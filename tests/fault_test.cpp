@@ -73,7 +73,8 @@ TEST(ImageAtAnotherBase, PatchesLandInTheMovedImageFixedItemsAreReadAt0x400000An
       int32_t displacement = 0;
       std::memcpy(&displacement, at + 1, 4);
       Dl_info info{};
-      const auto* target = at + 5 + displacement;
+      const auto* target = reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(at) + 5 +
+                                                         static_cast<uint32_t>(displacement));
       EXPECT_EQ(at[0], 0xE8) << std::hex << site;
       EXPECT_TRUE(dladdr(target, &info) != 0 && info.dli_fname != nullptr &&
                   std::string(info.dli_fname) == NIGHTGLASS_PLUGIN_PATH)
