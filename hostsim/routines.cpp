@@ -22,6 +22,9 @@ void Record(const JsonLine& line) {
   if (Routines().trace != nullptr) WriteLine(*Routines().trace, line);
 }
 
+// Whether calls are recorded: the lines of the busiest routines are only made then.
+bool Tracing() { return Routines().trace != nullptr; }
+
 // Reads three floats of a fixed host variable.
 void ReadVector(uint32_t address, float out[3]) {
   std::memcpy(out, Routines().variables + (address - kDefaultBase), 3 * sizeof(float));
@@ -51,7 +54,7 @@ HOST_ROUTINE uint32_t SkyGateRoutine() {
 }
 
 HOST_ROUTINE uint32_t SetRenderStateRoutine(uint32_t state, uint32_t value) {
-  Record(JsonLine().Str("call", "SetRenderState").Int("state", state).Int("value", value));
+  if (Tracing()) Record(JsonLine().Str("call", "SetRenderState").Int("state", state).Int("value", value));
   return 1;
 }
 
@@ -65,6 +68,7 @@ HOST_ROUTINE uint32_t ProjectToScreenRoutine(const float* world, float* screen, 
   std::memcpy(screen, p.screen, sizeof p.screen);
   *width_scale = p.scale[0];
   *height_scale = p.scale[1];
+  if (!Tracing()) return p.on_screen ? 1 : 0;
   Record(JsonLine()
              .Str("call", "ProjectToScreen")
              .Floats("world", {world[0], world[1], world[2]})
@@ -76,6 +80,7 @@ HOST_ROUTINE uint32_t ProjectToScreenRoutine(const float* world, float* screen, 
 
 void RecordSprite(const char* name, float x, float y, float z, float w, float h, uint8_t r,
                   uint8_t g, uint8_t b, int32_t i, float rz, uint8_t a) {
+  if (!Tracing()) return;
   Record(JsonLine()
              .Str("call", name)
              .Float("x", x)
@@ -107,6 +112,7 @@ HOST_ROUTINE uint32_t RegisterGlowRoutine(uint32_t id, uint8_t r, uint8_t g, uin
                                           const float* pos, float size, float far, int32_t m0,
                                           int32_t m1, int32_t m2, int32_t m3, int32_t m4,
                                           int32_t m5, int32_t m6, float last) {
+  if (!Tracing()) return kRegisterGlowResult;
   Record(JsonLine()
              .Str("call", "RegisterGlow")
              .Int("id", id)
@@ -126,6 +132,7 @@ HOST_ROUTINE uint32_t RegisterGlowRoutine(uint32_t id, uint8_t r, uint8_t g, uin
 HOST_ROUTINE uint32_t AddPointLightRoutine(int32_t kind, float px, float py, float pz, float dx,
                                            float dy, float dz, float brightness, float red,
                                            float green, float blue, int32_t fog, int32_t shadow) {
+  if (!Tracing()) return 1;
   std::string args = "[" + std::to_string(kind);
   for (float v : {px, py, pz, dx, dy, dz, brightness, red, green, blue})
     args += "," + FormatFloat(v);

@@ -132,6 +132,9 @@ packages=(
   g++-mingw-w64-i686
   wine wine32:i386
   valgrind
+  # The sanitizer build uses g++-multilib's own 32-bit sanitizer runtimes; the fuzz targets need
+  # clang and its runtimes (libFuzzer and the sanitizers, for x86_64 and i386 alike).
+  clang libclang-rt-14-dev
 )
 
 missing=()

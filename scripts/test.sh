@@ -41,6 +41,26 @@ fi
 
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
+# The same plugin, emulated host and tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (i386), and every test run against them.
+cmake -S . -B build/linux-asan -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/i386-linux-sanitize.cmake >/dev/null
+ninja -C build/linux-asan -j "$jobs" Nightglass hostsim/all tests/all i386-machine host_image_overlap_probe
+if asan_error=$(build/linux-asan/i386-machine 2>&1 >/dev/null); then
+  echo "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer):"
+  ctest --test-dir build/linux-asan --output-on-failure -j "$jobs"
+elif [ "$machine" = "$(uname -m)" ]; then
+  echo "$asan_error" >&2
+  echo "the sanitizer build's programs do not start on this machine" >&2
+  exit 1
+else
+  echo "SKIPPED: the tests of the sanitizer build. Its i386 programs run through the user-mode"
+  echo "  emulator here, and AddressSanitizer does not start in it: $(echo "$asan_error" | grep -m1 . || echo "no message")"
+  echo "  The fuzz targets below still run the settings reader, conversions and loaders natively."
+fi
+
+# Fuzzing, bounded: a fixed number of inputs per target (scripts/fuzz.sh runs them longer).
+bash scripts/fuzz.sh --bounded
+
 # The Windows-side checks, run under Wine.
 export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 echo "settings conversions under Wine:"

@@ -104,6 +104,27 @@ bool DecimalIsAtLeastOne(std::string_view text) noexcept {
   return power + exponent >= 0;
 }
 
+// The length of the hexadecimal float at the start of `text` (after its "0x"): digits with at most
+// one ".", then "p" or "P" with an optional sign and decimal digits, the exponent only when it has
+// a digit.
+size_t HexFloatLength(std::string_view text) noexcept {
+  size_t pos = 0;
+  bool point = false;
+  for (; pos < text.size(); ++pos) {
+    if (text[pos] == '.' && !point) {
+      point = true;
+    } else if (!IsHexDigit(text[pos])) {
+      break;
+    }
+  }
+  if (pos == text.size() || (text[pos] != 'p' && text[pos] != 'P')) return pos;
+  size_t exponent = pos + 1;
+  if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+  if (exponent == text.size() || !IsDigit(text[exponent])) return pos;
+  while (exponent < text.size() && IsDigit(text[exponent])) ++exponent;
+  return exponent;
+}
+
 // Reads a float by the strtof rules from `text`: white space, an optional sign, then a decimal
 // number, a hexadecimal one after "0x", or "inf", "infinity", "nan", "nan(...)". A result that
 // rounds to a subnormal is kept; only overflow to infinity and underflow to zero are out of range.
@@ -119,9 +140,10 @@ Outcome ReadStrtofFloat(std::string_view text, float& out) noexcept {
   std::from_chars_result result{};
   if (rest.size() >= 3 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
       (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() >= 4 && IsHexDigit(rest[3])))) {
-    // "0x" and a hexadecimal significand; without one, the "0" alone is the number.
-    result = std::from_chars(rest.data() + 2, rest.data() + rest.size(), value,
-                             std::chars_format::hex);
+    // "0x" and a hexadecimal significand; without one, the "0" alone is the number. Only the text
+    // that strtof reads goes to from_chars, which would also take "p+-5" as an exponent.
+    const std::string_view hex = rest.substr(2, HexFloatLength(rest.substr(2)));
+    result = std::from_chars(hex.data(), hex.data() + hex.size(), value, std::chars_format::hex);
   } else if (!rest.empty() && rest[0] == '-') {
     // from_chars would take a second sign; strtof does not.
     return Outcome::kInvalid;

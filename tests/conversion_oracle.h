@@ -35,7 +35,7 @@ inline bool SameFloat(float a, float b) {
 inline std::vector<std::string> NumberLikeTexts() {
   std::vector<std::string> texts = {"", " ", "+", "-", ".", "e", "1e", "1e+", "-.e1", "0x", "00.5",
                                     "1..2", "+-1", "2147483648", "-2147483648", "1e-45", "7e-46",
-                                    "3.4028235e38", "3.4028236e38", "1e39 1", "9e-39 2", "0x1p-150",
+                                    "3.4028235e38", "3.4028236e38", "1e39 1", "9e-39 2", "0x1p-150", "0x1p+-50",
                                     "0x.8p-148", "nan(x)", "infinit", "0x1.fffffffp127"};
   const std::string alphabet = "0123456789+-.eE ,\t1x0xpPafinINy(";
   std::mt19937 random(11);

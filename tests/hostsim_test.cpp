@@ -19,8 +19,9 @@
 namespace hostsim {
 namespace {
 
-// In-process images go here, clear of any image another test keeps at 0x400000.
-constexpr uint32_t kTestBase = 0x20000000;
+// In-process images go here, clear of any image another test keeps at 0x400000 and of the shadow
+// memory that AddressSanitizer keeps from 0x20000000 on in a sanitizer build.
+constexpr uint32_t kTestBase = 0x10000000;
 
 uint32_t Actual(const HostImage& image, uint32_t address) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(image.At(address)));

@@ -1,11 +1,13 @@
 #include "tests/protection_count.h"
 
+#include <errno.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 bool counting = false;
+bool refusing = false;
 std::vector<ProtectionChange>* recorded = nullptr;
 }  // namespace
 
@@ -16,11 +18,14 @@ ProtectionCount::ProtectionCount() {
 
 ProtectionCount::~ProtectionCount() {
   counting = false;
+  refusing = false;
   delete recorded;
   recorded = nullptr;
 }
 
 const std::vector<ProtectionChange>& ProtectionCount::changes() const { return *recorded; }
+
+void ProtectionCount::RefuseChanges() { refusing = true; }
 
 // Every mprotect of the process comes here first.
 extern "C" int mprotect(void* address, size_t length, int protection) noexcept {
@@ -28,6 +33,10 @@ extern "C" int mprotect(void* address, size_t length, int protection) noexcept {
     counting = false;  // the vector may allocate; nothing in there protects pages
     recorded->push_back({reinterpret_cast<uintptr_t>(address), protection});
     counting = true;
+    if (refusing) {
+      errno = EACCES;
+      return -1;
+    }
   }
   return static_cast<int>(syscall(SYS_mprotect, address, length, protection));
 }

@@ -15,4 +15,7 @@ class ProtectionCount {
   ProtectionCount();
   ~ProtectionCount();
   const std::vector<ProtectionChange>& changes() const;
+  // From here on every change is still recorded but refused (mprotect fails with EACCES), as a
+  // platform refuses one; until the end of the count.
+  void RefuseChanges();
 };

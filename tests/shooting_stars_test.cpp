@@ -127,7 +127,7 @@ ModelStar SpawnModel(const ShootingStarSettings& s) {
 }
 
 // One update at `time`.
-void Step(const ShootingStarSettings& s, ShootingStarList& stars, uint32_t& next, uint32_t time) {
+void Step(const ShootingStarSettings& s, ShootingStarList& stars, SpawnSchedule& next, uint32_t time) {
   sky.time = time;
   StepShootingStarsWith<FakeSky>(s, stars, next);
 }
@@ -164,7 +164,7 @@ TEST(ShootingStarSpawn, TimingOfAttempts) {
     s.Lifetime = 1000.0f;
     c.set(s);
     ShootingStarList stars;
-    uint32_t next = 0;
+    SpawnSchedule next;
     std::vector<uint32_t> spawned;
     for (uint32_t t : c.times) {
       sky.hour = c.hour_at(t);
@@ -196,10 +196,10 @@ TEST(ShootingStarSpawn, WholeHourWindows) {
       s.MinHour = c.min;
       s.MaxHour = c.max;
       ShootingStarList stars;
-      uint32_t next = 0;
+      SpawnSchedule next;
       Step(s, stars, next, 0);
       if (!stars.empty()) spawning.insert(hour);
-      EXPECT_EQ(next, stars.empty() ? 5000u : 10041u);
+      EXPECT_EQ(next.Next, stars.empty() ? 5000u : 10041u);
     }
     EXPECT_EQ(spawning, c.hours) << c.min << " to " << c.max;
   }
@@ -239,14 +239,14 @@ TEST(ShootingStarSpawn, PositionAndVelocityFollowTheGenerator) {
     s.Lifetime = 1000.0f;
     c.set(s);
     ShootingStarList stars;
-    uint32_t next = 0;
+    SpawnSchedule next;
     // Attempts at every millisecond; with a time step of 0 every star stays where it spawned.
     for (uint32_t t = 0; t < 2000; ++t) {
       const size_t before = stars.size();
       Step(s, stars, next, t);
       if (stars.size() == before) continue;
       const ModelStar expected = SpawnModel(s);
-      EXPECT_EQ(next, t + expected.interval) << c.name;
+      EXPECT_EQ(next.Next, t + expected.interval) << c.name;
       EXPECT_EQ(Of(stars.back().Position), expected.position) << c.name << " at " << t;
       EXPECT_EQ(Of(stars.back().Velocity), expected.velocity) << c.name << " at " << t;
     }
@@ -302,10 +302,10 @@ TEST(ShootingStarSpawn, DegenerateSettingsStayDefined) {
     s.SpawnDistance = 1000.0f;
     c.set(s);
     ShootingStarList stars;
-    uint32_t next = 0;
+    SpawnSchedule next;
     Step(s, stars, next, 1000);
     ASSERT_EQ(stars.size(), 1u) << c.name;
-    EXPECT_EQ(next, c.next) << c.name;
+    EXPECT_EQ(next.Next, c.next) << c.name;
     EXPECT_EQ(sky.plugin_rand.draws, 5) << c.name;
     EXPECT_EQ(stars[0].Position.z - sky.position.z, c.elevation_z) << c.name;
     EXPECT_LT(stars[0].Velocity.z, 0.0f) << c.name;
@@ -321,7 +321,7 @@ TEST(ShootingStarFlight, MovesByTheTimeStepAndExpiresInOrder) {
   s.MinInterval = s.MaxInterval = 1000;
   s.Lifetime = 2.5f;
   ShootingStarList stars;
-  uint32_t next = 0;
+  SpawnSchedule next;
   std::vector<ModelStar> born;
   for (uint32_t t = 0; t <= 5000; t += 500) {
     Step(s, stars, next, t);
@@ -345,7 +345,7 @@ TEST(ShootingStarFlight, MovesByTheTimeStepAndExpiresInOrder) {
   delayed.StartDelay = 9000;
   Step(delayed, stars, next, 5500);
   EXPECT_EQ(Of(stars[1].Position), expected);
-  EXPECT_EQ(next, 10000u);
+  EXPECT_EQ(next.Next, 10000u);
 }
 
 TEST(ShootingStarFlight, LifetimeInMilliseconds) {
@@ -365,7 +365,7 @@ TEST(ShootingStarFlight, TheListStopsGrowingAtItsBoundWithoutReallocating) {
   ShootingStarList stars;
   ReserveShootingStars(stars);
   const ShootingStar* storage = stars.data();
-  uint32_t next = 0;
+  SpawnSchedule next;
   for (uint32_t t = 0; t < kMaxShootingStars + 200; ++t) {
     Step(s, stars, next, t);
   }
@@ -466,7 +466,7 @@ TEST(ShootingStarFlight, AStarAtRestLivesItsLifetimeUndrawn) {
   s.Speed = 0.0f;
   s.Lifetime = 2.0f;
   ShootingStarList stars;
-  uint32_t next = 0;
+  SpawnSchedule next;
   for (uint32_t t = 0; t <= 2000; t += 500) {
     Step(s, stars, next, t);
     EXPECT_EQ(stars.size(), t < 2000 ? 1u : 0u) << t;

@@ -47,7 +47,11 @@ UpdatePlanesPatch::UpdatePlanesPatch() {
     const SettingsTable table = ReadAllSettings();
     LoadPlaneUpdateSettings(table, PlaneUpdate);
   });
-  StartupEvent += [] { SetPlaneIgnoreMode(true); };
+  StartupEvent += [] {
+    // Also when the host passes its start-up site again: the form written and the state agree.
+    PlaneMode.PlaneIgnoreActive = true;
+    SetPlaneIgnoreMode(true);
+  };
   UpdateEvent += [] {
     if (StepPlaneMode(PlaneUpdate, PlaneMode, HostTimeNow())) SetPlaneIgnoreMode(PlaneMode.PlaneIgnoreActive);
   };

@@ -120,6 +120,6 @@ void MoveAndAgeShootingStars(const ShootingStarSettings& s, ShootingStarList& st
 }
 
 void StepShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars,
-                       uint32_t& next_spawn_time) {
-  StepShootingStarsWith<LiveSkyHost>(settings, stars, next_spawn_time);
+                       SpawnSchedule& schedule) {
+  StepShootingStarsWith<LiveSkyHost>(settings, stars, schedule);
 }

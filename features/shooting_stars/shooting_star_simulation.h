@@ -41,19 +41,19 @@ void MoveAndAgeShootingStars(const ShootingStarSettings& settings, ShootingStarL
 // One update of the shooting stars against the host set `Host` (see LiveSkyHost).
 template <typename Host>
 void StepShootingStarsWith(const ShootingStarSettings& s, ShootingStarList& stars,
-                           uint32_t& next_spawn_time) {
+                           SpawnSchedule& schedule) {
   if (!s.Enable) return;
   const uint32_t now = Host::TimeMs();
   if (now < s.StartDelay) {
     // The first attempt comes one second after the delay; the stars wait too.
-    next_spawn_time = s.StartDelay + 1000;
+    schedule = {now, s.StartDelay + 1000};
     return;
   }
-  if (now >= next_spawn_time) {
+  if (schedule.Due(now)) {
     if (!InSpawnWindow(s, Host::ClockHour())) {
-      next_spawn_time = now + 5000;
+      schedule = {now, now + 5000};
     } else {
-      next_spawn_time = now + SpawnInterval(s, Host::Rand);
+      schedule = {now, now + SpawnInterval(s, Host::Rand)};
       const SpawnCamera camera{Host::CameraPosition(), Host::CameraForward(), Host::CameraRight()};
       const ShootingStar star = SpawnShootingStar(s, camera, now, Host::Rand);
       // A full list skips the new star; its numbers are drawn all the same.
@@ -65,4 +65,4 @@ void StepShootingStarsWith(const ShootingStarSettings& s, ShootingStarList& star
 
 // One update of the shooting stars against the running host.
 void StepShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars,
-                       uint32_t& next_spawn_time);
+                       SpawnSchedule& schedule);

@@ -8,7 +8,7 @@
 #include "settings/convert.h"
 
 ShootingStarSettings ShootingStarConfig;
-uint32_t NextSpawnTime = 0;
+SpawnSchedule NextSpawn;
 ShootingStarList* ShootingStars = nullptr;
 
 void ConvertShootingStarSettings(const SettingsTable& table, ShootingStarSettings& settings) noexcept {
@@ -52,6 +52,6 @@ ShootingStarsManager::ShootingStarsManager() {
   if (SceneSuppressesSky(HostSceneCode())) return;
   ReserveShootingStars(*ShootingStars);
   StartupEvent += [] { LoadShootingStarSettings(ShootingStarConfig); };
-  UpdateEvent += [] { StepShootingStars(ShootingStarConfig, *ShootingStars, NextSpawnTime); };
+  UpdateEvent += [] { StepShootingStars(ShootingStarConfig, *ShootingStars, NextSpawn); };
   DrawEvent += [] { DrawShootingStars(ShootingStarConfig, *ShootingStars); };
 }

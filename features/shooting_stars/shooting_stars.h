@@ -53,10 +53,21 @@ using ShootingStarList = std::vector<ShootingStar>;
 // allocates. 1024 stars of 12 sprites are already more than a frame can draw in time.
 inline constexpr std::size_t kMaxShootingStars = 1024;
 
+// When the next spawn attempt may happen: from host time Next on, counted from the host time From
+// at which the wait was set. A wait that runs past the wrap of the host's 32-bit timer so ends
+// when the timer has wrapped too, rather than on the next update. Both 0 at first: the first
+// update may spawn.
+struct SpawnSchedule {
+  uint32_t From = 0;
+  uint32_t Next = 0;
+
+  bool Due(uint32_t now) const noexcept { return now - From >= Next - From; }
+};
+
 // The settings in force; defaults until start-up has read the file.
 extern ShootingStarSettings ShootingStarConfig;
-// The host time from which the next spawn attempt may happen.
-extern uint32_t NextSpawnTime;
+// The next spawn attempt.
+extern SpawnSchedule NextSpawn;
 // The program-wide list; defined with the plugin's start-up, where its construction order is fixed.
 extern ShootingStarList* ShootingStars;
 
