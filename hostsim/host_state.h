@@ -30,8 +30,9 @@ class VehiclePool {
   static constexpr uint32_t kHealthOffset = 0x204;
   static constexpr uint8_t kFreeFlag = 0x80;
   // Where the pool lies whenever that address is free, so that vehicle addresses repeat from run to
-  // run; outside every host image and clear of where programs and libraries are placed.
-  static constexpr uint32_t kVehiclePoolAddress = 0x20000000;
+  // run: outside every host image, clear of where programs and libraries are placed, and above the
+  // shadow memory that AddressSanitizer keeps at 0x20000000-0x3FFFFFFF in a sanitizer build.
+  static constexpr uint32_t kVehiclePoolAddress = 0x48000000;
 
   VehiclePool() = default;
   ~VehiclePool();

@@ -65,7 +65,7 @@ routine's calls are traced only after `trace-skygate 1`, as {"call":"SkyGate","r
 projection is a pinhole camera (640x480, 70 degree vertical view, up = right x forward); a point
 is on screen when in front of the camera with 0<=x<=640, 0<=y<=480.
 The event routines return 3235774720, 3235774976 and 3235775232 (0xC0DE0100/0200/0300); the glow
-routine returns 1. The vehicle pool's record lies at 0x20000000 (whenever that address is free),
+routine returns 1. The vehicle pool's record lies at 0x48000000 (whenever that address is free),
 its first vehicle object 16 bytes further and slot S's object S*1500 bytes after that, so glow ids
 made from vehicle addresses repeat from run to run. A plugin still loaded after the last command
 is unloaded silently.
