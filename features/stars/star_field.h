@@ -35,12 +35,20 @@ struct StarSettings {
   float StarFadeOutDuration = 1.0f;  // hours
 };
 
+// When a star twinkles: its phase at host time t (ms) is Rate * t + Offset, in radians. Fixed by
+// the star's index and FlickerSpeed, so worked out once rather than for every frame.
+struct StarTwinkleTiming {
+  float Rate;
+  float Offset;
+};
+
 // The one program-wide star field; created at load and never freed.
 struct StarFieldState {
   StarSettings Settings;
   std::unique_ptr<StarPosition[]> Positions;
+  std::unique_ptr<StarTwinkleTiming[]> Twinkles;  // one per position
   bool Generated = false;
-  int32_t StarCount = 0;  // entries in Positions
+  int32_t StarCount = 0;  // entries in Positions and Twinkles
 };
 
 // Null when the scene code kept the feature from registering at load.
@@ -59,7 +67,7 @@ int32_t StarCountFor(int32_t num_stars) noexcept;
 void ConvertStarSettings(const SettingsTable& table, StarSettings& settings) noexcept;
 
 // Copies `settings` into `field` and replaces its positions by StarCountFor(NumStars) zeroed ones,
-// to be generated again (none when the allocation fails).
+// to be generated again, each with its twinkle timing (none when the allocation fails).
 void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noexcept;
 
 // The start-up loader: reads the settings file and commits, also after a conversion error.
