@@ -34,6 +34,10 @@ void ConvertMoonSettings(const SettingsTable& table, MoonSettingsState& settings
   keys.Int("Moon_OffTime", settings.OffTime);
 }
 
+void LoadMoonSettings(MoonSettingsState& settings) {
+  ConvertMoonSettings(ReadSettingsSection("MoonSettings"), settings);
+}
+
 void MoonSpriteHook(float x, float y, float z, float width, float height, uint32_t red, uint32_t green,
                     uint32_t blue, int32_t intensity, float recip_z, uint32_t alpha) {
   plugin::GuardHostCall([&] {
@@ -44,7 +48,7 @@ void MoonSpriteHook(float x, float y, float z, float width, float height, uint32
 }
 
 void StartMoonControl(uint8_t* site) {
-  ConvertMoonSettings(ReadSettingsSection("MoonSettings"), MoonSettings);
+  LoadMoonSettings(MoonSettings);
   // E8 rel32: CALL MoonSpriteHook in place of the host's CALL of its sprite routine; never undone.
   PatchCall(site, reinterpret_cast<const void*>(&MoonSpriteHook));
 }

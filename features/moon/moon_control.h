@@ -19,6 +19,9 @@ extern MoonSettingsState MoonSettings;
 // ones keep their values. A colour channel without a readable number keeps its value.
 void ConvertMoonSettings(const SettingsTable& table, MoonSettingsState& settings) noexcept;
 
+// The start-up loader: converts the section "MoonSettings" of the settings file into `settings`.
+void LoadMoonSettings(MoonSettingsState& settings);
+
 // Stands in for the host sprite routine at the moon site: the same eleven 32-bit stack slots with
 // the C calling convention. The 8-bit arguments are declared as whole slots so that the bits the
 // host left above the low byte reach the host routine unchanged.

@@ -33,6 +33,9 @@ extern PlaneModeState PlaneMode;
 // values.
 void LoadPlaneUpdateSettings(const SettingsTable& table, PlaneUpdateSettings& settings) noexcept;
 
+// The loader run at load: converts those keys of the whole settings file into `settings`.
+void LoadPlaneUpdateSettings(PlaneUpdateSettings& settings) noexcept;
+
 // One frame's decision at host time `now`: unless the ignore form is permanent, switches the form
 // once more than its duration has passed since the last switch (unsigned 32-bit, so a timer that
 // went backwards counts as a very long time). Returns true when it switched.
