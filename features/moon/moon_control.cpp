@@ -35,7 +35,8 @@ void ConvertMoonSettings(const SettingsTable& table, MoonSettingsState& settings
 }
 
 void LoadMoonSettings(MoonSettingsState& settings) {
-  ConvertMoonSettings(ReadSettingsSection("MoonSettings"), settings);
+  const SettingsKeys keys(kMoonSettingKeys);
+  ConvertMoonSettings(ReadSettingsSection("MoonSettings", keys), settings);
 }
 
 void MoonSpriteHook(float x, float y, float z, float width, float height, uint32_t red, uint32_t green,

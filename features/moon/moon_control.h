@@ -3,7 +3,9 @@
 // draws it with the host's own sprite routine. Nothing is registered for update or draw.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "features/moon/moon_shading.h"
 #include "settings/reader.h"
@@ -13,6 +15,10 @@ inline constexpr uint32_t kHostMoonSpriteSite = 0x53FEF9;
 
 // The moon settings in force; defaults until start-up has read the file.
 extern MoonSettingsState MoonSettings;
+
+// The keys of the section "MoonSettings", in the order they are converted.
+inline constexpr std::array<std::string_view, 5> kMoonSettingKeys{
+    "Moon_Color", "Moon_Size", "Moon_Type", "Moon_OnTime", "Moon_OffTime"};
 
 // Converts "Moon_Color", "Moon_Size", "Moon_Type", "Moon_OnTime", "Moon_OffTime" in that order,
 // each only when present. The first conversion error ends the conversions: that key and the later

@@ -20,7 +20,7 @@ void LoadPlaneUpdateSettings(const SettingsTable& table, PlaneUpdateSettings& se
 void LoadPlaneUpdateSettings(PlaneUpdateSettings& settings) noexcept {
   // Runs while the host loads the plugin: nothing thrown by reading the file may end the load.
   plugin::GuardHostCall([&] {
-    const SettingsTable table = ReadAllSettings();
+    const SettingsTable table = ReadAllSettings(SettingsKeys(kPlaneUpdateKeys));
     LoadPlaneUpdateSettings(table, settings);
   });
 }

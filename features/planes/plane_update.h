@@ -4,7 +4,9 @@
 // default, stays; with "PermanentIgnore" off the forms alternate on the host's millisecond counter.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "settings/reader.h"
 
@@ -27,6 +29,10 @@ struct PlaneModeState {
 
 extern PlaneUpdateSettings PlaneUpdate;
 extern PlaneModeState PlaneMode;
+
+// The keys the plane update patch reads from the whole settings file, in their order.
+inline constexpr std::array<std::string_view, 3> kPlaneUpdateKeys{
+    "PermanentIgnore", "IgnoreDuration", "CheckDuration"};
 
 // Converts "PermanentIgnore", "IgnoreDuration", "CheckDuration" in that order, each only when
 // present. The first conversion error ends the conversions: that key and the later ones keep their

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "features/stars/sky_host.h"
@@ -59,6 +60,13 @@ extern ShootingStarSettings ShootingStarConfig;
 extern uint32_t NextSpawnTime;
 // The program-wide list; defined with the plugin's start-up, where its construction order is fixed.
 extern ShootingStarList* ShootingStars;
+
+// The keys of the section "ShootingStars", in the order they are converted.
+inline constexpr std::array<std::string_view, 19> kShootingStarKeys{
+    "Enable",       "MinInterval",  "MaxInterval", "NumSprites", "TrailSpacing",
+    "Speed",        "SpawnDistance", "Lifetime",   "Color",      "SizeStart",
+    "SizeEnd",      "ZTestEnable",  "MinHour",     "MaxHour",    "ElevationMin",
+    "ElevationMax", "DescentMin",   "DescentMax",  "StartDelay"};
 
 // Converts the keys present in `table`, "Enable" first and "StartDelay" last, storing each right
 // after its conversion; the first conversion error ends the conversions (the keys before it keep

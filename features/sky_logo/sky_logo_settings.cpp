@@ -54,7 +54,7 @@ void LoadSkyLogoSettings(const SettingsTable& table, SkyLogoSettingsState& setti
 }
 
 void LoadSkyLogoSettings() {
-  const SettingsTable table = ReadSettingsSection("RStarLogo");
+  const SettingsTable table = ReadSettingsSection("RStarLogo", SettingsKeys(kSkyLogoKeys));
   LoadSkyLogoSettings(table, SkyLogoSettings);
 }
 

@@ -67,7 +67,8 @@ void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noe
 void LoadStarSettings(StarFieldState& field) noexcept {
   StarSettings settings;
   // Only reading the file can still throw here (out of memory); the defaults are committed then.
-  plugin::GuardHostCall([&] { ConvertStarSettings(ReadAllSettings(), settings); });
+  plugin::GuardHostCall(
+      [&] { ConvertStarSettings(ReadAllSettings(SettingsKeys(kStarSettingKeys)), settings); });
   CommitStarSettings(field, settings);
 }
 

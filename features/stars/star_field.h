@@ -3,8 +3,10 @@
 // registration in custom_stars_plugin.h.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "settings/reader.h"
 
@@ -61,6 +63,13 @@ inline constexpr int32_t kMaxStarCount = 1 << 20;
 // The number of positions allocated for a requested "NumStars": negative counts as 0, anything
 // above kMaxStarCount as kMaxStarCount.
 int32_t StarCountFor(int32_t num_stars) noexcept;
+
+// The keys the star field reads from the whole settings file, in the order they are converted.
+inline constexpr std::array<std::string_view, 18> kStarSettingKeys{
+    "NumStars",       "Size",           "SkyRadius",        "HeightMin",         "HeightMax",
+    "Red",            "Green",          "Blue",             "MinHour",           "MaxHour",
+    "FlickerSpeed",   "FlickerDepth",   "ZTestEnable",      "StarStartDelay",    "StarFadeInEnable",
+    "StarFadeOutEnable", "StarFadeInDuration", "StarFadeOutDuration"};
 
 // Converts the star keys present in `table`, in their fixed order, stopping at the first
 // conversion error (the keys before it keep their new values).
