@@ -22,7 +22,8 @@ using HostSpriteRoutine = void (*)(float x, float y, float z, float width, float
 using HostGlowRoutine = uint32_t (*)(uint32_t id, uint8_t red, uint8_t green, uint8_t blue,
                                      uint8_t alpha, const float* position, float size, float far_distance,
                                      int32_t arg9, int32_t arg10, int32_t arg11, int32_t arg12,
-                                     int32_t arg13, int32_t arg14, int32_t arg15, float last) noexcept;
+                                     int32_t arg13, int32_t arg14, int32_t arg15,
+                                     float last) noexcept;
 
 inline constexpr uint32_t kHostSceneCodeAddress = 0xA10A42;
 inline constexpr uint32_t kHostClockHourAddress = 0xA10B6B;

@@ -44,12 +44,13 @@ void ShadeMoonSprite(const MoonSettingsState& settings, uint32_t host_time, Moon
 
   // A tint of 255 at brightness 1 gives every channel back exactly: the default colour leaves the
   // slots as they are without working that out.
-  const bool untinted = settings.Colour[0] == 255 && settings.Colour[1] == 255 && settings.Colour[2] == 255;
+  const std::array<uint8_t, 3>& tint = settings.Colour;
+  const bool untinted = tint[0] == 255 && tint[1] == 255 && tint[2] == 255;
   if (!untinted || brightness != 1.0f) {
     uint32_t* const channels[3] = {&sprite.red, &sprite.green, &sprite.blue};
     for (int i = 0; i < 3; ++i) {
       const auto channel = static_cast<uint8_t>(*channels[i]);
-      *channels[i] = ReplaceLowByte(*channels[i], MoonTintChannel(settings.Colour[i], channel, brightness));
+      *channels[i] = ReplaceLowByte(*channels[i], MoonTintChannel(tint[i], channel, brightness));
     }
   }
 

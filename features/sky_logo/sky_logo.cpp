@@ -85,7 +85,8 @@ float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute
   const bool ordinary = window.MinHour > -kOrdinaryHours && window.MinHour < kOrdinaryHours &&
                         window.MaxHour > -kOrdinaryHours && window.MaxHour < kOrdinaryHours &&
                         hour < 1u << 16 && minute < 1u << 16;
-  return ordinary ? WindowFade<int32_t>(window, hour, minute) : WindowFade<int64_t>(window, hour, minute);
+  if (ordinary) return WindowFade<int32_t>(window, hour, minute);
+  return WindowFade<int64_t>(window, hour, minute);
 }
 
 float ElementBlinkFactor(const SkyLogoElement& element, LogoPulse pulse, uint32_t host_time) noexcept {

@@ -65,6 +65,7 @@ bool ElementBlinkLit(const SkyLogoElement& element, uint32_t host_time) noexcept
   // The remainder truncates toward zero: a negative time lies before a cycle start, below any
   // positive on time, and so lit. A period within 32 bits needs no 64-bit division.
   const auto time = static_cast<int32_t>(host_time);
-  const int64_t into_cycle = period <= INT32_MAX ? time % static_cast<int32_t>(period) : time % period;
+  const int64_t into_cycle =
+      period <= INT32_MAX ? time % static_cast<int32_t>(period) : time % period;
   return into_cycle < element.OnTime;
 }
