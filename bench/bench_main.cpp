@@ -3,6 +3,7 @@
 //   valgrind --tool=callgrind --callgrind-out-file=FILE nightglass_bench --instructions=FILE
 // one unit of each scenario is counted instead, and the table gives instructions.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 #include <valgrind/callgrind.h>
 
 #include <chrono>
@@ -100,6 +101,8 @@ void RunTimed(benchmark::State& state, const Scenario& s) {
 // Keeps what Google Benchmark reports, by benchmark name, and shows it as the console does.
 class TableReporter : public benchmark::ConsoleReporter {
  public:
+  // Coloured only on a terminal.
+  TableReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       const auto plugin = run.counters.find("plugin_ns");
