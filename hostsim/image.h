@@ -75,6 +75,8 @@ class HostImage {
 
   // Executes the site (as written for base 0x400000) with its caller's arguments; returns EAX.
   uint32_t CallSite(uint32_t site, std::span<const uint32_t> args) const;
+  // The code that CallSite runs for the site, to be called with exactly its arguments.
+  SiteThunks::Entry SiteEntry(uint32_t site) const { return thunks_->EntryOf(Actual(site)); }
 
  private:
   void LayOut();

@@ -71,8 +71,11 @@ uint32_t SiteThunks::ReturnLabel(uint32_t site) const { return Find(site).return
 uint32_t SiteThunks::Call(uint32_t site, std::span<const uint32_t> args) const {
   const Thunk& thunk = Find(site);
   if (args.size() != thunk.site.arg_count) throw std::logic_error("wrong argument count for site");
-  using Entry = uint32_t (*)(const uint32_t*);
   return reinterpret_cast<Entry>(static_cast<uintptr_t>(thunk.entry))(args.data());
+}
+
+SiteThunks::Entry SiteThunks::EntryOf(uint32_t site) const {
+  return reinterpret_cast<Entry>(static_cast<uintptr_t>(Find(site).entry));
 }
 
 }  // namespace hostsim

@@ -36,6 +36,11 @@ class SiteThunks {
   // Executes the site with exactly its number of arguments; returns EAX.
   uint32_t Call(uint32_t site, std::span<const uint32_t> args) const;
 
+  // The thunk of a site itself, for callers that execute it many times (benchmarks): takes the
+  // site's arguments, exactly its number of them, and returns EAX.
+  using Entry = uint32_t (*)(const uint32_t* args);
+  Entry EntryOf(uint32_t site) const;
+
  private:
   struct Thunk {
     CallableSite site;

@@ -7,18 +7,23 @@
 
 #include "plugin/host_build.h"
 
+// The host's routines are the game's own code, which throws no C++ exception: they are typed
+// noexcept, so that a hook whose own work cannot throw needs no unwinding around its call of the
+// host and can hand the host's arguments on as they are.
+
 // Host sprite routine: screen x, y, depth, width, height; red, green, blue (8-bit); an integer
 // (the plugin passes 255); reciprocal depth; alpha (8-bit).
 using HostSpriteRoutine = void (*)(float x, float y, float z, float width, float height, uint8_t red,
                                    uint8_t green, uint8_t blue, int32_t intensity, float recip_z,
-                                   uint8_t alpha);
+                                   uint8_t alpha) noexcept;
 
 // Host glow routine: id; red, green, blue, alpha; pointer to a world position (3 floats); size; far
 // distance; an integer; six zeros; 1.5.
 using HostGlowRoutine = uint32_t (*)(uint32_t id, uint8_t red, uint8_t green, uint8_t blue,
                                      uint8_t alpha, const float* position, float size, float far_distance,
                                      int32_t arg9, int32_t arg10, int32_t arg11, int32_t arg12,
-                                     int32_t arg13, int32_t arg14, int32_t arg15, float last);
+                                     int32_t arg13, int32_t arg14, int32_t arg15,
+                                     float last) noexcept;
 
 inline constexpr uint32_t kHostSceneCodeAddress = 0xA10A42;
 inline constexpr uint32_t kHostClockHourAddress = 0xA10B6B;
@@ -54,13 +59,14 @@ inline float HostTimeStepNow() noexcept { return *HostTimeStep; }
 
 inline void HostDrawSprite(float x, float y, float z, float width, float height, uint8_t red,
                            uint8_t green, uint8_t blue, int32_t intensity, float recip_z,
-                           uint8_t alpha) {
+                           uint8_t alpha) noexcept {
   reinterpret_cast<HostSpriteRoutine>(static_cast<uintptr_t>(kHostDrawSpriteAddress))(
       x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
 }
 
 inline uint32_t HostRegisterGlow(uint32_t id, uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha,
-                                 const float* position, float size, float far_distance, int32_t arg9) {
+                                 const float* position, float size, float far_distance,
+                                 int32_t arg9) noexcept {
   return reinterpret_cast<HostGlowRoutine>(static_cast<uintptr_t>(kHostRegisterGlowAddress))(
       id, red, green, blue, alpha, position, size, far_distance, arg9, 0, 0, 0, 0, 0, 0, 1.5f);
 }

@@ -10,9 +10,11 @@
 // library, so that both toolchains give the same results byte for byte, and so that no
 // conversion depends on (or touches) the process's locale, which the plugin shares with the host.
 
+SettingsObserver* settings_detail::observer = nullptr;
+
 namespace {
 
-SettingsObserver* observer = nullptr;
+using settings_detail::observer;
 
 void ReportConverted(const std::string& text, SettingsValueKind kind, const char* error) noexcept {
   if (observer != nullptr) observer->ValueConverted(text, kind, error);
@@ -53,7 +55,12 @@ Outcome ReadDecimalInt(std::string_view text, size_t& pos, int32_t& out) noexcep
   }
   const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
   const size_t first_digit = pos;
-  int64_t magnitude = 0;
+  // Nine digits cannot overflow 32 bits: most numbers need no 64-bit arithmetic.
+  uint32_t small = 0;
+  for (; pos < text.size() && IsDigit(text[pos]) && pos - first_digit < 9; ++pos) {
+    small = small * 10 + static_cast<uint32_t>(text[pos] - '0');
+  }
+  int64_t magnitude = small;
   for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
     // Saturate just above the limit so that any number of digits cannot overflow.
     if (magnitude <= limit) magnitude = magnitude * 10 + (text[pos] - '0');
@@ -62,6 +69,77 @@ Outcome ReadDecimalInt(std::string_view text, size_t& pos, int32_t& out) noexcep
   if (magnitude > limit) return Outcome::kOutOfRange;
   out = static_cast<int32_t>(negative ? -magnitude : magnitude);
   return Outcome::kOk;
+}
+
+// Decimal text "digits[.digits][e[sign]digits]" (at least one digit before the exponent) as a
+// float, when one rounding gives it: at most nine significant digits making at most 2^24, and a
+// power of ten from 10^-10 to 10^10. Both are then exact floats, so one multiplication or division
+// rounds the value correctly, as std::from_chars does; that is the common case of a settings value,
+// and false sends the others to std::from_chars.
+bool ExactlyRoundedDecimal(std::string_view text, float& out) noexcept {
+  static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                           1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  uint32_t mantissa = 0;
+  int digits = 0;    // significant digits in the mantissa
+  int exponent = 0;  // of ten, applied to the mantissa
+  bool point = false;
+  size_t pos = 0;
+  for (; pos < text.size(); ++pos) {
+    const char c = text[pos];
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (!IsDigit(c)) break;
+    if (point) --exponent;
+    if (mantissa == 0 && c == '0') continue;  // a leading zero
+    if (++digits > 9) return false;
+    mantissa = mantissa * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (pos < text.size()) {
+    if (text[pos] != 'e' && text[pos] != 'E') return false;
+    ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
+    int written = 0;
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+      if (written > 100) return false;
+      written = written * 10 + (text[pos] - '0');
+    }
+    exponent += negative ? -written : written;
+  }
+  if (pos != text.size() || mantissa > (1u << 24)) return false;
+  if (mantissa == 0) {
+    out = 0.0f;
+    return true;
+  }
+  if (exponent < -10 || exponent > 10) return false;
+  const auto value = static_cast<float>(mantissa);
+  out = exponent >= 0 ? value * kPowersOfTen[exponent] : value / kPowersOfTen[-exponent];
+  return true;
+}
+
+// The length of the decimal number at the start of `text` as strtof reads it: digits with at most
+// one ".", at least one digit, then an exponent only when "e" or "E" is followed by digits (after
+// an optional sign). 0 when there is none.
+size_t DecimalPrefix(std::string_view text) noexcept {
+  size_t pos = 0;
+  bool digits = false;
+  while (pos < text.size() && IsDigit(text[pos])) ++pos, digits = true;
+  if (pos < text.size() && text[pos] == '.') {
+    ++pos;
+    while (pos < text.size() && IsDigit(text[pos])) ++pos, digits = true;
+  }
+  if (!digits) return 0;
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    size_t exponent = pos + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    if (exponent < text.size() && IsDigit(text[exponent])) {
+      pos = exponent;
+      while (pos < text.size() && IsDigit(text[pos])) ++pos;
+    }
+  }
+  return pos;
 }
 
 // For decimal text ("digits[.digits][e[sign]digits]") whose value did not fit a float: true when
@@ -147,6 +225,10 @@ Outcome ReadStrtofFloat(std::string_view text, float& out) noexcept {
   } else if (!rest.empty() && rest[0] == '-') {
     // from_chars would take a second sign; strtof does not.
     return Outcome::kInvalid;
+  } else if (const size_t length = DecimalPrefix(rest);
+             length != 0 && ExactlyRoundedDecimal(rest.substr(0, length), value)) {
+    out = negative ? -value : value;
+    return Outcome::kOk;
   } else {
     result = std::from_chars(rest.data(), rest.data() + rest.size(), value);
   }
@@ -197,6 +279,10 @@ bool StreamReadFloat(std::string_view text, size_t& pos, float& out) noexcept {
   }
   const std::string_view number = text.substr(start, pos - start);
   float value = 0.0f;
+  if (ExactlyRoundedDecimal(number, value)) {
+    out = negative ? -value : value;
+    return true;
+  }
   const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
     if (DecimalIsAtLeastOne(number)) return false;
@@ -214,10 +300,6 @@ SettingsObserver* SetSettingsObserver(SettingsObserver* new_observer) noexcept {
   SettingsObserver* const previous = observer;
   observer = new_observer;
   return previous;
-}
-
-void ReportKeyAsked(std::string_view key, const std::string* text, bool stopped) noexcept {
-  if (observer != nullptr) observer->KeyAsked(key, text, stopped);
 }
 
 int32_t ParseInt(const std::string& text) {

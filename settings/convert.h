@@ -65,9 +65,18 @@ class SettingsObserver {
 // one set before.
 SettingsObserver* SetSettingsObserver(SettingsObserver* observer) noexcept;
 
+namespace settings_detail {
+// The observer set, or null.
+extern SettingsObserver* observer;
+}  // namespace settings_detail
+
 // Reports to the observer, if one is set, that a loader asked for `key` (see KeyAsked); for
-// loaders that look their keys up without a KeyConverter.
-void ReportKeyAsked(std::string_view key, const std::string* text, bool stopped = false) noexcept;
+// loaders that look their keys up without a KeyConverter. Inline: a loader asks for many keys,
+// and without an observer this is one test.
+inline void ReportKeyAsked(std::string_view key, const std::string* text,
+                           bool stopped = false) noexcept {
+  if (settings_detail::observer != nullptr) settings_detail::observer->KeyAsked(key, text, stopped);
+}
 
 // Converts one loader's keys in the order they are asked for, each only when the table holds it.
 // The first conversion error ends the conversions: that key and every later one keep the value

@@ -1,24 +1,21 @@
 #include "settings/line_splitter.h"
 
-namespace {
-
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
-
-}  // namespace
-
-std::string_view TrimSettingsBlanks(std::string_view text) noexcept {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
+#include <cstring>
 
 SettingsLine SplitSettingsLine(std::string_view line) noexcept {
+  const auto find = [line](char c) {
+    const void* found = std::memchr(line.data(), c, line.size());
+    return found == nullptr ? line.size()
+                            : static_cast<size_t>(static_cast<const char*>(found) - line.data());
+  };
+  return SplitSettingsLineAt(line, find(';'), find('='));
+}
+
+SettingsLine SplitSettingsLineAt(std::string_view line, size_t comment, size_t equals) noexcept {
   SettingsLine result;
 
   // A ";" anywhere, also inside a value, starts a comment that runs to the line end.
-  if (const size_t comment = line.find(';'); comment != std::string_view::npos) {
-    line = line.substr(0, comment);
-  }
+  line = line.substr(0, comment);
 
   // A "[name]" line, once trimmed, is a section header.
   const std::string_view trimmed = TrimSettingsBlanks(line);
@@ -27,8 +24,8 @@ SettingsLine SplitSettingsLine(std::string_view line) noexcept {
     result.section = trimmed.substr(1, trimmed.size() - 2);
   }
 
-  // A line with "=" is an entry, split at the first one.
-  if (const size_t equals = line.find('='); equals != std::string_view::npos) {
+  // A line with "=" before its comment is an entry, split at the first one.
+  if (equals < comment) {
     result.is_entry = true;
     result.key = TrimSettingsBlanks(line.substr(0, equals));
     result.value = TrimSettingsBlanks(line.substr(equals + 1));

@@ -18,7 +18,16 @@ struct SettingsLine {
 };
 
 // Removes leading and trailing blanks; blanks are the space and the horizontal tab, nothing else.
-std::string_view TrimSettingsBlanks(std::string_view text) noexcept;
+inline std::string_view TrimSettingsBlanks(std::string_view text) noexcept {
+  size_t begin = 0, end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  return text.substr(begin, end - begin);
+}
 
 // Takes one line (without its line end) apart by the grammar above.
 SettingsLine SplitSettingsLine(std::string_view line) noexcept;
+
+// The same for a line whose first ";" (or the line's size when it has none) and first "=" (or
+// the line's size) are known.
+SettingsLine SplitSettingsLineAt(std::string_view line, size_t comment, size_t equals) noexcept;

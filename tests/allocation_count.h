@@ -2,6 +2,8 @@
 // for operator new and delete. Counting is on only inside an AllocationCount's life.
 #pragma once
 
+#include <cstddef>
+
 class AllocationCount {
  public:
   AllocationCount();
@@ -13,4 +15,6 @@ class AllocationCount {
   int allocations() const;
   // Those allocations less the deletes (of anything but null) so far.
   int live() const;
+  // The most bytes those allocations held at once (as the allocator sized the blocks).
+  size_t peak_bytes() const;
 };

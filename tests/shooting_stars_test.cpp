@@ -199,7 +199,7 @@ TEST(ShootingStarSpawn, WholeHourWindows) {
       SpawnSchedule next;
       Step(s, stars, next, 0);
       if (!stars.empty()) spawning.insert(hour);
-      EXPECT_EQ(next.Next, stars.empty() ? 5000u : 10041u);
+      EXPECT_EQ(next.NextSpawnTime, stars.empty() ? 5000u : 10041u);
     }
     EXPECT_EQ(spawning, c.hours) << c.min << " to " << c.max;
   }
@@ -246,7 +246,7 @@ TEST(ShootingStarSpawn, PositionAndVelocityFollowTheGenerator) {
       Step(s, stars, next, t);
       if (stars.size() == before) continue;
       const ModelStar expected = SpawnModel(s);
-      EXPECT_EQ(next.Next, t + expected.interval) << c.name;
+      EXPECT_EQ(next.NextSpawnTime, t + expected.interval) << c.name;
       EXPECT_EQ(Of(stars.back().Position), expected.position) << c.name << " at " << t;
       EXPECT_EQ(Of(stars.back().Velocity), expected.velocity) << c.name << " at " << t;
     }
@@ -305,7 +305,7 @@ TEST(ShootingStarSpawn, DegenerateSettingsStayDefined) {
     SpawnSchedule next;
     Step(s, stars, next, 1000);
     ASSERT_EQ(stars.size(), 1u) << c.name;
-    EXPECT_EQ(next.Next, c.next) << c.name;
+    EXPECT_EQ(next.NextSpawnTime, c.next) << c.name;
     EXPECT_EQ(sky.plugin_rand.draws, 5) << c.name;
     EXPECT_EQ(stars[0].Position.z - sky.position.z, c.elevation_z) << c.name;
     EXPECT_LT(stars[0].Velocity.z, 0.0f) << c.name;
@@ -345,7 +345,7 @@ TEST(ShootingStarFlight, MovesByTheTimeStepAndExpiresInOrder) {
   delayed.StartDelay = 9000;
   Step(delayed, stars, next, 5500);
   EXPECT_EQ(Of(stars[1].Position), expected);
-  EXPECT_EQ(next.Next, 10000u);
+  EXPECT_EQ(next.NextSpawnTime, 10000u);
 }
 
 TEST(ShootingStarFlight, LifetimeInMilliseconds) {

@@ -15,12 +15,22 @@ namespace {
 // the whole slots the hook received rather than re-extended from their low byte.
 using HostSpriteSlots = void (*)(float x, float y, float z, float width, float height, uint32_t red,
                                  uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
-                                 uint32_t alpha);
+                                 uint32_t alpha) noexcept;
 
-void DrawMoonSprite(const MoonSprite& sprite) {
-  const auto routine = reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(kHostDrawSpriteAddress));
-  routine(sprite.x, sprite.y, sprite.z, sprite.width, sprite.height, sprite.red, sprite.green, sprite.blue,
-          sprite.intensity, sprite.recip_z, sprite.alpha);
+HostSpriteSlots HostSprite() noexcept {
+  return reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(kHostDrawSpriteAddress));
+}
+
+// Shades the host's moon sprite and draws it. Not inlined: the hook itself then only hands the
+// call on, its arguments as they came, whichever of the two it takes.
+__attribute__((noinline)) void DrawShadedMoon(float x, float y, float z, float width, float height,
+                                              uint32_t red, uint32_t green, uint32_t blue,
+                                              int32_t intensity, float recip_z,
+                                              uint32_t alpha) noexcept {
+  MoonSprite sprite{x, y, z, width, height, red, green, blue, intensity, recip_z, alpha};
+  ShadeMoonSprite(MoonSettings, HostTimeNow(), sprite);
+  HostSprite()(sprite.x, sprite.y, sprite.z, sprite.width, sprite.height, sprite.red, sprite.green,
+               sprite.blue, sprite.intensity, sprite.recip_z, sprite.alpha);
 }
 
 }  // namespace
@@ -34,17 +44,24 @@ void ConvertMoonSettings(const SettingsTable& table, MoonSettingsState& settings
   keys.Int("Moon_OffTime", settings.OffTime);
 }
 
+void LoadMoonSettings(MoonSettingsState& settings) {
+  const SettingsKeys keys(kMoonSettingKeys);
+  ConvertMoonSettings(ReadSettingsSection("MoonSettings", keys), settings);
+}
+
 void MoonSpriteHook(float x, float y, float z, float width, float height, uint32_t red, uint32_t green,
                     uint32_t blue, int32_t intensity, float recip_z, uint32_t alpha) {
   plugin::GuardHostCall([&] {
-    MoonSprite sprite{x, y, z, width, height, red, green, blue, intensity, recip_z, alpha};
-    ShadeMoonSprite(MoonSettings, HostTimeNow(), sprite);
-    DrawMoonSprite(sprite);
+    // Settings that change nothing hand the host's call on as it came.
+    if (LeavesMoonAsDrawn(MoonSettings)) {
+      return HostSprite()(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
+    }
+    DrawShadedMoon(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
   });
 }
 
 void StartMoonControl(uint8_t* site) {
-  ConvertMoonSettings(ReadSettingsSection("MoonSettings"), MoonSettings);
+  LoadMoonSettings(MoonSettings);
   // E8 rel32: CALL MoonSpriteHook in place of the host's CALL of its sprite routine; never undone.
   PatchCall(site, reinterpret_cast<const void*>(&MoonSpriteHook));
 }

@@ -42,11 +42,16 @@ void ShadeMoonSprite(const MoonSettingsState& settings, uint32_t host_time, Moon
     sprite.alpha = ReplaceLowByte(sprite.alpha, 255);
   }
 
-  // A tint of 255 at brightness 1 gives the channel back exactly, so defaults need no separate path.
-  uint32_t* const channels[3] = {&sprite.red, &sprite.green, &sprite.blue};
-  for (int i = 0; i < 3; ++i) {
-    const auto channel = static_cast<uint8_t>(*channels[i]);
-    *channels[i] = ReplaceLowByte(*channels[i], MoonTintChannel(settings.Colour[i], channel, brightness));
+  // A tint of 255 at brightness 1 gives every channel back exactly: the default colour leaves the
+  // slots as they are without working that out.
+  const std::array<uint8_t, 3>& tint = settings.Colour;
+  const bool untinted = tint[0] == 255 && tint[1] == 255 && tint[2] == 255;
+  if (!untinted || brightness != 1.0f) {
+    uint32_t* const channels[3] = {&sprite.red, &sprite.green, &sprite.blue};
+    for (int i = 0; i < 3; ++i) {
+      const auto channel = static_cast<uint8_t>(*channels[i]);
+      *channels[i] = ReplaceLowByte(*channels[i], MoonTintChannel(tint[i], channel, brightness));
+    }
   }
 
   // Multiplying by 1 would quieten a signalling NaN the host passed, so size 1 leaves the

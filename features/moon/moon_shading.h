@@ -48,6 +48,13 @@ uint8_t MoonTintChannel(uint8_t tint, uint8_t channel, float brightness) noexcep
 // `slot` with its low 8 bits replaced by `value`.
 inline uint32_t ReplaceLowByte(uint32_t slot, uint8_t value) noexcept { return (slot & ~0xFFu) | value; }
 
+// True for settings under which ShadeMoonSprite leaves every slot as the host drew it: steady,
+// the default colour, size 1.
+inline bool LeavesMoonAsDrawn(const MoonSettingsState& settings) noexcept {
+  return settings.Type != kMoonBlink && settings.Type != kMoonPulse && settings.Colour[0] == 255 &&
+         settings.Colour[1] == 255 && settings.Colour[2] == 255 && settings.Size == 1.0f;
+}
+
 // Adjusts the host's moon sprite in place for the settings at the given host time. Position, depth,
 // the pass-through integer and 1/z are never touched; nothing is touched that the settings leave as
 // the host drew it, so with the defaults every slot stays bit for bit as received.

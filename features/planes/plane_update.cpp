@@ -17,6 +17,14 @@ void LoadPlaneUpdateSettings(const SettingsTable& table, PlaneUpdateSettings& se
   keys.Uint("CheckDuration", settings.CheckDuration);
 }
 
+void LoadPlaneUpdateSettings(PlaneUpdateSettings& settings) noexcept {
+  // Runs while the host loads the plugin: nothing thrown by reading the file may end the load.
+  plugin::GuardHostCall([&] {
+    const SettingsTable table = ReadAllSettings(SettingsKeys(kPlaneUpdateKeys));
+    LoadPlaneUpdateSettings(table, settings);
+  });
+}
+
 bool StepPlaneMode(const PlaneUpdateSettings& settings, PlaneModeState& state, uint32_t now) noexcept {
   if (settings.PermanentIgnore) return false;
   const uint32_t limit = state.PlaneIgnoreActive ? settings.IgnoreDuration : settings.CheckDuration;
@@ -42,11 +50,7 @@ void SetPlaneIgnoreMode(bool ignore) {
 }
 
 UpdatePlanesPatch::UpdatePlanesPatch() {
-  // Runs while the host loads the plugin: nothing thrown by reading the file may end the load.
-  plugin::GuardHostCall([] {
-    const SettingsTable table = ReadAllSettings();
-    LoadPlaneUpdateSettings(table, PlaneUpdate);
-  });
+  LoadPlaneUpdateSettings(PlaneUpdate);
   StartupEvent += [] {
     // Also when the host passes its start-up site again: the form written and the state agree.
     PlaneMode.PlaneIgnoreActive = true;

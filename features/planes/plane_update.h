@@ -4,7 +4,9 @@
 // default, stays; with "PermanentIgnore" off the forms alternate on the host's millisecond counter.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "settings/reader.h"
 
@@ -28,10 +30,17 @@ struct PlaneModeState {
 extern PlaneUpdateSettings PlaneUpdate;
 extern PlaneModeState PlaneMode;
 
+// The keys the plane update patch reads from the whole settings file, in their order.
+inline constexpr std::array<std::string_view, 3> kPlaneUpdateKeys{
+    "PermanentIgnore", "IgnoreDuration", "CheckDuration"};
+
 // Converts "PermanentIgnore", "IgnoreDuration", "CheckDuration" in that order, each only when
 // present. The first conversion error ends the conversions: that key and the later ones keep their
 // values.
 void LoadPlaneUpdateSettings(const SettingsTable& table, PlaneUpdateSettings& settings) noexcept;
+
+// The loader run at load: converts those keys of the whole settings file into `settings`.
+void LoadPlaneUpdateSettings(PlaneUpdateSettings& settings) noexcept;
 
 // One frame's decision at host time `now`: unless the ignore form is permanent, switches the form
 // once more than its duration has passed since the last switch (unsigned 32-bit, so a timer that

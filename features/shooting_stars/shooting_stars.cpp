@@ -36,7 +36,10 @@ void ConvertShootingStarSettings(const SettingsTable& table, ShootingStarSetting
 
 void LoadShootingStarSettings(ShootingStarSettings& settings) noexcept {
   // Only reading the file can still throw here (out of memory); the defaults stay then.
-  plugin::GuardHostCall([&] { ConvertShootingStarSettings(ReadSettingsSection("ShootingStars"), settings); });
+  plugin::GuardHostCall([&] {
+    const SettingsKeys keys(kShootingStarKeys);
+    ConvertShootingStarSettings(ReadSettingsSection("ShootingStars", keys), settings);
+  });
 }
 
 void ReserveShootingStars(ShootingStarList& stars) noexcept {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "features/stars/sky_host.h"
@@ -53,15 +54,15 @@ using ShootingStarList = std::vector<ShootingStar>;
 // allocates. 1024 stars of 12 sprites are already more than a frame can draw in time.
 inline constexpr std::size_t kMaxShootingStars = 1024;
 
-// When the next spawn attempt may happen: from host time Next on, counted from the host time From
-// at which the wait was set. A wait that runs past the wrap of the host's 32-bit timer so ends
-// when the timer has wrapped too, rather than on the next update. Both 0 at first: the first
+// When the next spawn attempt may happen: from host time NextSpawnTime on, counted from the host
+// time SetAt at which the wait was set. A wait that runs past the wrap of the host's 32-bit timer so
+// ends when the timer has wrapped too, rather than on the next update. Both 0 at first: the first
 // update may spawn.
 struct SpawnSchedule {
-  uint32_t From = 0;
-  uint32_t Next = 0;
+  uint32_t SetAt = 0;
+  uint32_t NextSpawnTime = 0;
 
-  bool Due(uint32_t now) const noexcept { return now - From >= Next - From; }
+  bool Due(uint32_t now) const noexcept { return now - SetAt >= NextSpawnTime - SetAt; }
 };
 
 // The settings in force; defaults until start-up has read the file.
@@ -70,6 +71,13 @@ extern ShootingStarSettings ShootingStarConfig;
 extern SpawnSchedule NextSpawn;
 // The program-wide list; defined with the plugin's start-up, where its construction order is fixed.
 extern ShootingStarList* ShootingStars;
+
+// The keys of the section "ShootingStars", in the order they are converted.
+inline constexpr std::array<std::string_view, 19> kShootingStarKeys{
+    "Enable",       "MinInterval",  "MaxInterval", "NumSprites", "TrailSpacing",
+    "Speed",        "SpawnDistance", "Lifetime",   "Color",      "SizeStart",
+    "SizeEnd",      "ZTestEnable",  "MinHour",     "MaxHour",    "ElevationMin",
+    "ElevationMax", "DescentMin",   "DescentMax",  "StartDelay"};
 
 // Converts the keys present in `table`, "Enable" first and "StartDelay" last, storing each right
 // after its conversion; the first conversion error ends the conversions (the keys before it keep

@@ -20,7 +20,7 @@ constexpr int64_t kMinutesPerDay = 1440;
 // slots holding 0 to 255.
 using HostSpriteSlots = uint32_t (*)(float x, float y, float z, float width, float height, uint32_t red,
                                      uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
-                                     uint32_t alpha);
+                                     uint32_t alpha) noexcept;
 
 // Limits to 0 to 1; NaN counts as 0 (a fade of no length at its boundary minute divides 0 by 0).
 float ClampUnit(float value) noexcept {
@@ -35,21 +35,32 @@ uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const S
   if (SceneSuppressesSky(HostSceneCode())) return 0;
   const float fade = HourWindowFade(window, HostClockHour(), HostClockMinute());
   if (!(fade > 0.0f)) return 0;
-  const float share = ElementBlinkFactor(element, pulse, HostTimeNow()) * fade;
+  const bool flashes = element.Type == ElementType::Blink || element.Type == ElementType::Pulse;
+  const float share = flashes ? ElementBlinkFactor(element, pulse, HostTimeNow()) * fade : fade;
+  // At full strength every channel is its colour.
+  uint32_t red = element.Colour[0], green = element.Colour[1], blue = element.Colour[2];
+  if (share != 1.0f) {
+    red = LogoChannel(element.Colour[0], share);
+    green = LogoChannel(element.Colour[1], share);
+    blue = LogoChannel(element.Colour[2], share);
+  }
   // In the dark phase of a blink the sprite is still drawn, black.
   return reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(routine))(
-      x, y, z, element.Size * width, element.Size * height, LogoChannel(element.Colour[0], share),
-      LogoChannel(element.Colour[1], share), LogoChannel(element.Colour[2], share), 255, recip_z, 255);
+      x, y, z, element.Size * width, element.Size * height, red, green, blue, 255, recip_z, 255);
 }
 
 }  // namespace
 
-float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) noexcept {
-  const int64_t start = int64_t{window.MinHour} * 60;
-  int64_t end = int64_t{window.MaxHour} * 60;
+namespace {
+
+// HourWindowFade in minutes of type Minutes, which must hold every minute it works with.
+template <typename Minutes>
+float WindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) noexcept {
+  const Minutes start = Minutes{window.MinHour} * 60;
+  Minutes end = Minutes{window.MaxHour} * 60;
   const bool past_midnight = end < start;
   if (past_midnight) end += kMinutesPerDay;
-  int64_t now = int64_t{hour} * 60 + minute;
+  Minutes now = static_cast<Minutes>(hour) * 60 + static_cast<Minutes>(minute);
   if (past_midnight && now < start) now += kMinutesPerDay;
   if (now < start || now > end) return 0.0f;
 
@@ -63,6 +74,19 @@ float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute
     return ClampUnit(static_cast<float>(end - now) / fade_out);
   }
   return 1.0f;
+}
+
+}  // namespace
+
+float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) noexcept {
+  // Hours of ordinary size, and the clock's hour and minute, keep every minute within 32 bits,
+  // where the arithmetic is cheaper and the values the same.
+  constexpr int32_t kOrdinaryHours = 1000000;
+  const bool ordinary = window.MinHour > -kOrdinaryHours && window.MinHour < kOrdinaryHours &&
+                        window.MaxHour > -kOrdinaryHours && window.MaxHour < kOrdinaryHours &&
+                        hour < 1u << 16 && minute < 1u << 16;
+  if (ordinary) return WindowFade<int32_t>(window, hour, minute);
+  return WindowFade<int64_t>(window, hour, minute);
 }
 
 float ElementBlinkFactor(const SkyLogoElement& element, LogoPulse pulse, uint32_t host_time) noexcept {

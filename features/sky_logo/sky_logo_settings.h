@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "settings/reader.h"
 
@@ -55,6 +56,23 @@ struct SkyLogoSettingsState {
 };
 
 extern SkyLogoSettingsState SkyLogoSettings;
+
+// The keys of the section "RStarLogo", in the order they are converted (see below).
+inline constexpr std::array<std::string_view, 42> kSkyLogoKeys{
+    "R_Color",           "R_Size",             "R_Type",
+    "R_OnTime",          "R_OffTime",          "Star_Color",
+    "Star_Size",         "Star_Type",          "Star_OnTime",
+    "Star_OffTime",      "Trail1_Color",       "Trail1_Size",
+    "Trail1_Type",       "Trail1_OnTime",      "Trail1_OffTime",
+    "Trail2_Color",      "Trail2_Size",        "Trail2_Type",
+    "Trail2_OnTime",     "Trail2_OffTime",     "Trail3_Color",
+    "Trail3_Size",       "Trail3_Type",        "Trail3_OnTime",
+    "Trail3_OffTime",    "CheckGameState_R",   "CheckGameState_Star",
+    "CheckGameState_Trail1", "CheckGameState_Trail2", "CheckGameState_Trail3",
+    "RFadeInEnable",     "RFadeOutEnable",     "RFadeInDuration",
+    "RFadeOutDuration",  "RMinHour",           "RMaxHour",
+    "StarFadeInEnable",  "StarFadeOutEnable",  "StarFadeInDuration",
+    "StarFadeOutDuration", "StarMinHour",      "StarMaxHour"};
 
 // Puts the element defaults back, then converts the keys of `table` in their fixed order: for
 // R, Star, Trail1, Trail2, Trail3 each "_Color", "_Size", "_Type", "_OnTime", "_OffTime"; the five

@@ -2,13 +2,22 @@
 // scaling. Pure functions of the settings and the host's clock and timer.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "features/stars/star_field.h"
 
+// The per-star helpers are inline: the drawing calls them for every star of every frame.
+
 // Truncates toward zero like a cast, but defined for every float: NaN gives 0, values beyond the
 // 32-bit range give its nearest end.
-int32_t TruncateToInt(float value) noexcept;
+inline int32_t TruncateToInt(float value) noexcept {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
+  if (value < -2147483648.0f) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
 
 // Field alpha 0 to 255 at the game clock's hour and minute: the window from MinHour to MaxHour
 // (past midnight when MaxHour lies before MinHour), faded in and out over the fade durations.
@@ -16,12 +25,50 @@ int32_t TruncateToInt(float value) noexcept;
 // every 32-bit hour is exact.
 int32_t FieldAlpha(const StarSettings& settings, uint32_t hour, uint32_t minute) noexcept;
 
-// Brightness share of star `index` at host time `time_ms`: a sine of period (speed + 0.01 * index)
-// seconds, FlickerDepth of it swinging and the rest steady.
-float StarTwinkle(int32_t index, float flicker_speed, float flicker_depth, uint32_t time_ms) noexcept;
+// The twinkle of star `index` runs at this many radians per millisecond: a period of
+// (speed + 0.01 * index) seconds.
+inline float StarTwinkleRate(int32_t index, float flicker_speed) noexcept {
+  return 6.2831855f / ((static_cast<float>(index) * 0.01f + flicker_speed) * 1000.0f);
+}
 
-// twinkle * field alpha, truncated and limited to 0 to 255.
-int32_t StarAlpha(float twinkle, int32_t field_alpha) noexcept;
+// The twinkle's phase at time 0, in radians: each star starts at its own point of its wave.
+inline float StarTwinkleOffset(int32_t index) noexcept { return static_cast<float>(index) * 0.3f; }
+
+// Brightness share at twinkle phase `phase` (rate * time + offset, see above): a sine of which
+// FlickerDepth swings and the rest stays steady.
+inline float StarTwinkleAt(float phase, float flicker_depth) noexcept {
+  const float wave = static_cast<float>(std::sin(static_cast<double>(phase)));
+  return (wave + 1.0f) * 0.5f * flicker_depth + (1.0f - flicker_depth);
+}
+
+// Brightness share of star `index` at host time `time_ms`.
+inline float StarTwinkle(int32_t index, float flicker_speed, float flicker_depth,
+                         uint32_t time_ms) noexcept {
+  const float phase = StarTwinkleRate(index, flicker_speed) * static_cast<float>(time_ms) +
+                      StarTwinkleOffset(index);
+  return StarTwinkleAt(phase, flicker_depth);
+}
+
+// twinkle * field alpha, truncated and limited to 0 to 255 (NaN gives 0).
+inline int32_t StarAlpha(float twinkle, int32_t field_alpha) noexcept {
+  const float alpha = twinkle * static_cast<float>(field_alpha);
+  // Whatever truncates to 0 or less, NaN included, is 0; whatever truncates to 255 or more is 255.
+  if (!(alpha >= 1.0f)) return 0;
+  if (alpha >= 255.0f) return 255;
+  return static_cast<int32_t>(alpha);
+}
+
+// Colours from 0 whose product with any star alpha (0 to 255) fits 32 bits: ScaleChannel needs
+// no 64-bit arithmetic for them, and no sign.
+inline bool ScalesUnsigned32(int32_t colour) noexcept {
+  return colour >= 0 && colour <= std::numeric_limits<int32_t>::max() / 255;
+}
 
 // The low 8 bits of colour * star alpha / 255, in exact integer arithmetic truncated toward zero.
-uint8_t ScaleChannel(int32_t colour, int32_t star_alpha) noexcept;
+// `star_alpha` is 0 to 255.
+inline uint8_t ScaleChannel(int32_t colour, int32_t star_alpha) noexcept {
+  if (ScalesUnsigned32(colour)) {
+    return static_cast<uint8_t>(static_cast<uint32_t>(colour * star_alpha) / 255u);
+  }
+  return static_cast<uint8_t>(int64_t{colour} * star_alpha / 255);
+}

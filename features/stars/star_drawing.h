@@ -34,10 +34,22 @@ void DrawStarFieldWith(StarFieldState& field) {
   Host::SetRenderState(kRenderDestBlend, kBlendOne);
   Host::SetRenderState(kRenderTextureRaster, raster);
 
+  // Everything the loop reads is held in locals: as far as the compiler can tell, the host calls
+  // inside it could change the field, whose members would then be read again for every star.
   const HostVector camera = Host::CameraPosition();
   const HostVector forward = Host::CameraForward();
-  for (int32_t i = 0; i < field.StarCount; ++i) {
-    const StarPosition& offset = field.Positions[i];
+  const StarPosition* const positions = field.Positions.get();
+  const StarTwinkleTiming* const twinkles = field.Twinkles.get();
+  const int32_t count = field.StarCount;
+  const float size = s.Size;
+  const float depth = s.FlickerDepth;
+  const int32_t red = s.Red, green = s.Green, blue = s.Blue;
+  // Ordinary colours scale in 32 bits, with the division by 255 done by multiplication.
+  const bool narrow = ScalesUnsigned32(red) && ScalesUnsigned32(green) && ScalesUnsigned32(blue);
+  // The host's timer does not move while a frame is drawn.
+  const float time = static_cast<float>(Host::TimeMs());
+  for (int32_t i = 0; i < count; ++i) {
+    const StarPosition& offset = positions[i];
     const HostVector world{camera.x + offset.x, camera.y + offset.y, camera.z + offset.z};
     const float ahead = (world.x - camera.x) * forward.x + (world.y - camera.y) * forward.y +
                         (world.z - camera.z) * forward.z;
@@ -48,11 +60,20 @@ void DrawStarFieldWith(StarFieldState& field) {
     float height_scale = 0.0f;
     if (!Host::Project(world, screen, width_scale, height_scale)) continue;
     if (screen.z <= 0.0f) continue;
-    const float twinkle = StarTwinkle(i, s.FlickerSpeed, s.FlickerDepth, Host::TimeMs());
-    const int32_t alpha = StarAlpha(twinkle, field_alpha);
-    Host::DrawSprite(screen.x, screen.y, screen.z, s.Size * width_scale, s.Size * height_scale,
-                     ScaleChannel(s.Red, alpha), ScaleChannel(s.Green, alpha),
-                     ScaleChannel(s.Blue, alpha), 255, 1.0f / screen.z, 255);
+    const float phase = twinkles[i].Rate * time + twinkles[i].Offset;
+    const int32_t alpha = StarAlpha(StarTwinkleAt(phase, depth), field_alpha);
+    uint8_t r, g, b;
+    if (narrow) {
+      r = static_cast<uint8_t>(static_cast<uint32_t>(red * alpha) / 255u);
+      g = static_cast<uint8_t>(static_cast<uint32_t>(green * alpha) / 255u);
+      b = static_cast<uint8_t>(static_cast<uint32_t>(blue * alpha) / 255u);
+    } else {
+      r = ScaleChannel(red, alpha);
+      g = ScaleChannel(green, alpha);
+      b = ScaleChannel(blue, alpha);
+    }
+    Host::DrawSprite(screen.x, screen.y, screen.z, size * width_scale, size * height_scale, r, g, b,
+                     255, 1.0f / screen.z, 255);
   }
 
   // The host's usual states; the texture stays bound.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "features/stars/star_brightness.h"
 #include "plugin/host_guard.h"
 #include "settings/convert.h"
 
@@ -45,18 +46,29 @@ void ConvertStarSettings(const SettingsTable& table, StarSettings& settings) noe
 void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noexcept {
   field.Settings = settings;
   field.Positions.reset();
+  field.Twinkles.reset();
   field.StarCount = 0;
+  field.Generated = false;
   const int32_t count = StarCountFor(settings.NumStars);
   // Value-initialised: every position starts at (0, 0, 0).
   field.Positions.reset(new (std::nothrow) StarPosition[count]());
-  if (field.Positions) field.StarCount = count;
-  field.Generated = false;
+  field.Twinkles.reset(new (std::nothrow) StarTwinkleTiming[count]);
+  if (!field.Positions || !field.Twinkles) {
+    field.Positions.reset();
+    field.Twinkles.reset();
+    return;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    field.Twinkles[i] = {StarTwinkleRate(i, settings.FlickerSpeed), StarTwinkleOffset(i)};
+  }
+  field.StarCount = count;
 }
 
 void LoadStarSettings(StarFieldState& field) noexcept {
   StarSettings settings;
   // Only reading the file can still throw here (out of memory); the defaults are committed then.
-  plugin::GuardHostCall([&] { ConvertStarSettings(ReadAllSettings(), settings); });
+  plugin::GuardHostCall(
+      [&] { ConvertStarSettings(ReadAllSettings(SettingsKeys(kStarSettingKeys)), settings); });
   CommitStarSettings(field, settings);
 }
 

@@ -3,8 +3,10 @@
 // registration in custom_stars_plugin.h.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "settings/reader.h"
 
@@ -35,12 +37,20 @@ struct StarSettings {
   float StarFadeOutDuration = 1.0f;  // hours
 };
 
+// When a star twinkles: its phase at host time t (ms) is Rate * t + Offset, in radians. Fixed by
+// the star's index and FlickerSpeed, so worked out once rather than for every frame.
+struct StarTwinkleTiming {
+  float Rate;
+  float Offset;
+};
+
 // The one program-wide star field; created at load and never freed.
 struct StarFieldState {
   StarSettings Settings;
   std::unique_ptr<StarPosition[]> Positions;
+  std::unique_ptr<StarTwinkleTiming[]> Twinkles;  // one per position
   bool Generated = false;
-  int32_t StarCount = 0;  // entries in Positions
+  int32_t StarCount = 0;  // entries in Positions and Twinkles
 };
 
 // Null when the scene code kept the feature from registering at load.
@@ -54,12 +64,19 @@ inline constexpr int32_t kMaxStarCount = 1 << 20;
 // above kMaxStarCount as kMaxStarCount.
 int32_t StarCountFor(int32_t num_stars) noexcept;
 
+// The keys the star field reads from the whole settings file, in the order they are converted.
+inline constexpr std::array<std::string_view, 18> kStarSettingKeys{
+    "NumStars",       "Size",           "SkyRadius",        "HeightMin",         "HeightMax",
+    "Red",            "Green",          "Blue",             "MinHour",           "MaxHour",
+    "FlickerSpeed",   "FlickerDepth",   "ZTestEnable",      "StarStartDelay",    "StarFadeInEnable",
+    "StarFadeOutEnable", "StarFadeInDuration", "StarFadeOutDuration"};
+
 // Converts the star keys present in `table`, in their fixed order, stopping at the first
 // conversion error (the keys before it keep their new values).
 void ConvertStarSettings(const SettingsTable& table, StarSettings& settings) noexcept;
 
 // Copies `settings` into `field` and replaces its positions by StarCountFor(NumStars) zeroed ones,
-// to be generated again (none when the allocation fails).
+// to be generated again, each with its twinkle timing (none when the allocation fails).
 void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noexcept;
 
 // The start-up loader: reads the settings file and commits, also after a conversion error.

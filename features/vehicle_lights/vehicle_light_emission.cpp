@@ -2,23 +2,6 @@
 
 #include <cmath>
 
-namespace {
-
-// True when the clock hour lies in the light's daily window [on, off); a window whose end comes
-// before its start runs past midnight. Plain comparisons, so every hour setting is defined.
-bool InHourWindow(int32_t on, int32_t off, int32_t hour) noexcept {
-  if (on <= off) return on <= hour && hour < off;
-  return hour >= on || hour < off;
-}
-
-// The blink and pulse period: on + off, summed in 64 bits so that no pair of settings overflows;
-// 1000 when the sum is not positive. At most 2^32 - 2, so it fits 32 unsigned bits, and the
-// remainder of the unsigned host time needs only a 32-bit division.
-uint32_t LightPeriod(const VehicleLight& light) noexcept {
-  const int64_t period = int64_t{light.OnTime} + int64_t{light.OffTime};
-  return period > 0 ? static_cast<uint32_t>(period) : 1000;
-}
-
 uint8_t PulseAlpha(uint32_t period, uint32_t t) noexcept {
   // Single precision throughout; only the sine is taken in double and rounded back to float.
   const float two_pi = 6.283185307179586f;
@@ -30,19 +13,6 @@ uint8_t PulseAlpha(uint32_t period, uint32_t t) noexcept {
   if (!(value > 0.0f)) return 0;
   if (value >= 255.0f) return 255;
   return static_cast<uint8_t>(value);
-}
-
-}  // namespace
-
-uint8_t LightAlpha(const VehicleLight& light, uint32_t now, uint8_t hour) noexcept {
-  const auto start_delay = static_cast<uint32_t>(light.StartDelay);
-  if (now < start_delay) return 0;
-  const uint32_t t = now - start_delay;
-  if (light.HourOn != -1 && !InHourWindow(light.HourOn, light.HourOff, hour)) return 0;
-  const uint32_t period = LightPeriod(light);
-  if (light.Type == kLightBlink) return int64_t{t % period} < light.OnTime ? 255 : 0;
-  if (light.Type == kLightPulse) return PulseAlpha(period, t);
-  return 255;
 }
 
 PointLightPlacement FixedPointLight(const VehicleFrame& v, const LightVector& glow,

@@ -27,11 +27,75 @@ inline constexpr uint32_t kFixedLightIdBase = 1000;  // + 0 left, 1 right, 2 mid
 inline constexpr uint32_t kCustomLightIdBase = 2000;
 inline constexpr float kVehicleGlowFarDistance = 4000.0f;
 
+namespace vehicle_lights_detail {
+
+// True when the clock hour lies in the light's daily window [on, off); a window whose end comes
+// before its start runs past midnight. Plain comparisons, so every hour setting is defined.
+inline bool InHourWindow(int32_t on, int32_t off, int32_t hour) noexcept {
+  if (on <= off) return on <= hour && hour < off;
+  return hour >= on || hour < off;
+}
+
+// The blink and pulse period: on + off, summed in 64 bits so that no pair of settings overflows;
+// 1000 when the sum is not positive. At most 2^32 - 2, so it fits 32 unsigned bits, and the
+// remainder of the unsigned host time needs only a 32-bit division.
+inline uint32_t LightPeriod(const VehicleLight& light) noexcept {
+  const int64_t period = int64_t{light.OnTime} + int64_t{light.OffTime};
+  return period > 0 ? static_cast<uint32_t>(period) : 1000;
+}
+
+}  // namespace vehicle_lights_detail
+
+// A pulsing light's alpha `t` ms into its pulse of `period` ms: a sine, in single precision but
+// for the sine itself, which is taken in double and rounded back to float.
+uint8_t PulseAlpha(uint32_t period, uint32_t t) noexcept;
+
+// The pulses of one frame: all vehicles of a model pulse alike, so a pulse of the same period at
+// the same time is worked out once, and its sine taken once, however many vehicles show it. Kept
+// on the stack for one frame.
+class FramePulses {
+ public:
+  uint8_t operator()(uint32_t period, uint32_t t) noexcept {
+    for (const Pulse& pulse : pulses_) {
+      if (pulse.period == period && pulse.t == t && pulse.known) return pulse.alpha;
+    }
+    Pulse& pulse = pulses_[next_++ % pulses_.size()];
+    pulse = {period, t, PulseAlpha(period, t), true};
+    return pulse.alpha;
+  }
+
+ private:
+  struct Pulse {
+    uint32_t period = 0, t = 0;
+    uint8_t alpha = 0;
+    bool known = false;
+  };
+  std::array<Pulse, 4> pulses_{};
+  uint32_t next_ = 0;
+};
+
 // The light's alpha at host time `now` (ms) and clock hour `hour`: 0 before its start delay (an
 // unsigned comparison) and outside its hour window; then by its type 255 steady, 255 or 0 blinking
-// (each period opens with its lit part), or a sine pulse. The period is on + off time taken without
-// overflow, 1000 when that is not positive. Defined for every setting.
-uint8_t LightAlpha(const VehicleLight& light, uint32_t now, uint8_t hour) noexcept;
+// (each period opens with its lit part), or a sine pulse. The period is LightPeriod. Defined for
+// every setting.
+inline uint8_t LightAlpha(const VehicleLight& light, uint32_t now, uint8_t hour,
+                          FramePulses& pulses) noexcept {
+  const auto start_delay = static_cast<uint32_t>(light.StartDelay);
+  if (now < start_delay) return 0;
+  const uint32_t t = now - start_delay;
+  using vehicle_lights_detail::InHourWindow;
+  using vehicle_lights_detail::LightPeriod;
+  if (light.HourOn != -1 && !InHourWindow(light.HourOn, light.HourOff, hour)) return 0;
+  if (light.Type == kLightBlink) return int64_t{t % LightPeriod(light)} < light.OnTime ? 255 : 0;
+  if (light.Type == kLightPulse) return pulses(LightPeriod(light), t);
+  return 255;
+}
+
+// The same for a light on its own.
+inline uint8_t LightAlpha(const VehicleLight& light, uint32_t now, uint8_t hour) noexcept {
+  FramePulses pulses;
+  return LightAlpha(light, now, hour, pulses);
+}
 
 using LightVector = std::array<float, 3>;
 
@@ -43,11 +107,10 @@ struct VehicleFrame {
 
 // V + x·A1 + y·A2 + z·A3 per component in single precision, added in that order.
 inline LightVector AlongVehicle(const VehicleFrame& v, const LightVector& offset) noexcept {
-  LightVector out;
-  for (int i = 0; i < 3; ++i) {
-    out[i] = v.position[i] + offset[0] * v.axis1[i] + offset[1] * v.axis2[i] + offset[2] * v.axis3[i];
-  }
-  return out;
+  const float x = offset[0], y = offset[1], z = offset[2];
+  return {v.position[0] + x * v.axis1[0] + y * v.axis2[0] + z * v.axis3[0],
+          v.position[1] + x * v.axis1[1] + y * v.axis2[1] + z * v.axis3[1],
+          v.position[2] + x * v.axis1[2] + y * v.axis2[2] + z * v.axis3[2]};
 }
 
 // Where a lit light's point light sits and where it points.
@@ -81,12 +144,14 @@ inline LightVector ReadVectorAt(uint32_t address) noexcept {
   return {ReadAt<float>(address), ReadAt<float>(address + 4), ReadAt<float>(address + 8)};
 }
 
-// Hands one light to the host: its glow, and its point light when one is due.
+// Hands one light to the host: its glow, and its point light when one is due. Always inlined: a
+// call per light would cost about as much as working out its position.
 template <typename Host>
-void EmitLight(const VehicleLight& light, uint32_t id, bool fixed, const VehicleFrame& vehicle,
-               uint32_t now, uint8_t hour, const VehicleLightSettingsState& settings) {
+__attribute__((always_inline)) inline void EmitLight(const VehicleLight& light, uint32_t id,
+                                                     bool fixed, const VehicleFrame& vehicle,
+                                                     uint8_t alpha,
+                                                     const VehicleLightSettingsState& settings) {
   const LightVector glow = AlongVehicle(vehicle, light.Offset);
-  const uint8_t alpha = LightAlpha(light, now, hour);
   Host::RegisterGlow(id, light.Colour[0], light.Colour[1], light.Colour[2], alpha, glow.data(),
                      light.Size);
   if (!settings.EnablePointLight || alpha == 0 || !(light.PointLightBrightness > 0.0f)) return;
@@ -116,6 +181,10 @@ void EmitVehicleLightsWith(const Table& table, const VehicleLightSettingsState& 
   // A pool without vehicle objects or slot flags has no vehicle to read (and would send every slot
   // but the first to a low address).
   if (first == 0 || flags == 0) return;
+  // The host's timer and clock do not move while a frame's lights are handed over.
+  const uint32_t now = Host::TimeMs();
+  const uint8_t hour = Host::ClockHour();
+  FramePulses pulses;
 
   for (int32_t i = 0; i < slots; ++i) {
     if (ReadAt<int8_t>(flags + static_cast<uint32_t>(i)) < 0) continue;  // a free slot
@@ -132,18 +201,17 @@ void EmitVehicleLightsWith(const Table& table, const VehicleLightSettingsState& 
                                ReadVectorAt(object + kVehicleAxesOffset),
                                ReadVectorAt(object + kVehicleAxesOffset + kVehicleAxisStride),
                                ReadVectorAt(object + kVehicleAxesOffset + 2 * kVehicleAxisStride)};
-    const uint32_t now = Host::TimeMs();
-    const uint8_t hour = Host::ClockHour();
     for (uint32_t g = 0; g < kLightGroupCount; ++g) {
       const VehicleLight& light = set.LightGroups[g];
       if (!light.Enabled) continue;
-      vehicle_lights_detail::EmitLight<Host>(light, object + kFixedLightIdBase + g, true, vehicle, now,
-                                             hour, settings);
+      vehicle_lights_detail::EmitLight<Host>(light, object + kFixedLightIdBase + g, true, vehicle,
+                                             LightAlpha(light, now, hour, pulses), settings);
     }
     uint32_t k = 0;
     for (const VehicleLight& light : set.CustomLights) {
-      vehicle_lights_detail::EmitLight<Host>(light, object + kCustomLightIdBase + k++, false, vehicle,
-                                             now, hour, settings);
+      vehicle_lights_detail::EmitLight<Host>(light, object + kCustomLightIdBase + k++, false,
+                                             vehicle, LightAlpha(light, now, hour, pulses),
+                                             settings);
     }
   }
 }
