@@ -27,12 +27,7 @@ void DrawShootingStarsWith(const ShootingStarSettings& s, const ShootingStarList
   if (raster == 0) return;
 
   // Additive blending, like the star field.
-  Host::SetRenderState(kRenderDepthWrite, 0);
-  Host::SetRenderState(kRenderDepthTest, s.ZTestEnable ? 1 : 0);
-  Host::SetRenderState(kRenderVertexAlpha, 1);
-  Host::SetRenderState(kRenderSourceBlend, kBlendOne);
-  Host::SetRenderState(kRenderDestBlend, kBlendOne);
-  Host::SetRenderState(kRenderTextureRaster, raster);
+  SetAdditiveSpriteStates<Host>(s.ZTestEnable, raster);
 
   for (const ShootingStar& star : stars) {
     if (!star.Alive) continue;
@@ -56,12 +51,7 @@ void DrawShootingStarsWith(const ShootingStarSettings& s, const ShootingStarList
     }
   }
 
-  // The host's usual states; the texture stays bound.
-  Host::SetRenderState(kRenderVertexAlpha, 0);
-  Host::SetRenderState(kRenderDepthWrite, 1);
-  Host::SetRenderState(kRenderDepthTest, 1);
-  Host::SetRenderState(kRenderSourceBlend, kBlendSourceAlpha);
-  Host::SetRenderState(kRenderDestBlend, kBlendInverseSourceAlpha);
+  RestoreSpriteStates<Host>();
 }
 
 // One frame of the shooting stars against the running host.

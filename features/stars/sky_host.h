@@ -71,6 +71,29 @@ inline uint32_t HostSpriteRaster() noexcept {
   return ReadHostVariable<uint32_t>(texture);
 }
 
+// Render states for additive sprites (the star field and the shooting stars): depth write off, the
+// depth test as asked, vertex alpha on, source and destination blend one, so that each sprite adds
+// its colour to the sky, and the sprite texture's raster bound.
+template <typename Host>
+void SetAdditiveSpriteStates(bool depth_test, uint32_t raster) {
+  Host::SetRenderState(kRenderDepthWrite, 0);
+  Host::SetRenderState(kRenderDepthTest, depth_test ? 1 : 0);
+  Host::SetRenderState(kRenderVertexAlpha, 1);
+  Host::SetRenderState(kRenderSourceBlend, kBlendOne);
+  Host::SetRenderState(kRenderDestBlend, kBlendOne);
+  Host::SetRenderState(kRenderTextureRaster, raster);
+}
+
+// The host's usual states back after additive sprites; the texture stays bound.
+template <typename Host>
+void RestoreSpriteStates() {
+  Host::SetRenderState(kRenderVertexAlpha, 0);
+  Host::SetRenderState(kRenderDepthWrite, 1);
+  Host::SetRenderState(kRenderDepthTest, 1);
+  Host::SetRenderState(kRenderSourceBlend, kBlendSourceAlpha);
+  Host::SetRenderState(kRenderDestBlend, kBlendInverseSourceAlpha);
+}
+
 // The live host, as a set of static functions: the sky drawing routines and the shooting stars'
 // simulation are templates over such a set, so that the same code can run against a recording
 // stand-in in the tests.

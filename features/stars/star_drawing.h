@@ -27,12 +27,7 @@ void DrawStarFieldWith(StarFieldState& field) {
   if (field_alpha <= 0) return;
 
   // Additive blending: a star's colour scaled by its alpha is its brightness on the sky.
-  Host::SetRenderState(kRenderDepthWrite, 0);
-  Host::SetRenderState(kRenderDepthTest, s.ZTestEnable ? 1 : 0);
-  Host::SetRenderState(kRenderVertexAlpha, 1);
-  Host::SetRenderState(kRenderSourceBlend, kBlendOne);
-  Host::SetRenderState(kRenderDestBlend, kBlendOne);
-  Host::SetRenderState(kRenderTextureRaster, raster);
+  SetAdditiveSpriteStates<Host>(s.ZTestEnable, raster);
 
   // Everything the loop reads is held in locals: as far as the compiler can tell, the host calls
   // inside it could change the field, whose members would then be read again for every star.
@@ -76,12 +71,7 @@ void DrawStarFieldWith(StarFieldState& field) {
                      255, 1.0f / screen.z, 255);
   }
 
-  // The host's usual states; the texture stays bound.
-  Host::SetRenderState(kRenderVertexAlpha, 0);
-  Host::SetRenderState(kRenderDepthWrite, 1);
-  Host::SetRenderState(kRenderDepthTest, 1);
-  Host::SetRenderState(kRenderSourceBlend, kBlendSourceAlpha);
-  Host::SetRenderState(kRenderDestBlend, kBlendInverseSourceAlpha);
+  RestoreSpriteStates<Host>();
 }
 
 // One frame of the star field against the running host.
