@@ -1,4 +1,4 @@
-# 32-bit Linux build with clang, for the fuzz targets (fuzz/): clang brings libFuzzer.
+# 32-bit Linux build with clang, for the fuzz targets (tests/fuzz/): clang brings libFuzzer.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER clang)

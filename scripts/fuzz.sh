@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (fuzz/) with clang and runs them.
+# Builds the fuzz targets (tests/fuzz/) with clang and runs them.
 # Usage: fuzz.sh [--bounded] [--seconds=N] [TARGET...]
 #   By default each target runs for --seconds (600) from its seeds and its kept corpus in
 #   build/fuzz/corpus/TARGET, which grows from run to run; inputs that crash are kept in
@@ -33,10 +33,10 @@ root=$PWD
 native=build/fuzz-native
 i386=build/fuzz-i386
 echo "fuzz: building the native fuzz targets ($(uname -m))"
-cmake -S fuzz -B "$native" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake -S tests/fuzz -B "$native" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 ninja -C "$native" >/dev/null
 echo "fuzz: building the i386 fuzz targets"
-cmake -S fuzz -B "$i386" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i386-linux-clang.cmake" >/dev/null
+cmake -S tests/fuzz -B "$i386" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i386-linux-clang.cmake" >/dev/null
 if [ "$bounded" -eq 1 ] && [ ${#wanted[@]} -eq 0 ]; then
   ninja -C "$i386" startup_fuzzer i386_machine >/dev/null  # all the bounded run uses
 else
@@ -49,7 +49,8 @@ seeds=$root/build/fuzz/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds/settings" "$seeds/conversions"
 n=0
-for ini in tests/fixtures/settings/*.ini tests/scenarios/*.dir/Nightglass.ini examples/*.ini examples/*/*.ini; do
+for ini in tests/fixtures/settings/*.ini tests/scenarios/*.dir/Nightglass.ini tools/check/fixtures/*.ini \
+           examples/*.ini examples/*/*.ini; do
   [ -f "$ini" ] || continue
   n=$((n + 1))
   cp "$ini" "$seeds/settings/$n.ini"
@@ -77,7 +78,13 @@ seed_dir() {
 # Whether i386 sanitizer programs start here: a 64-bit kernel runs them natively; through the
 # user-mode emulator AddressSanitizer's shadow memory may not be had.
 i386_ok=1
-i386_probe=$("$i386/i386_machine" 2>&1) || true
+i386_probe=$(ASAN_OPTIONS=detect_leaks=0 "$i386/i386_machine" 2>&1) || true
+if [ "$i386_probe" != "$(uname -m)" ]; then
+  # LeakSanitizer stops the program's threads at exit to look for leaks, which it cannot do through
+  # the user-mode emulator: there the program would hang at exit.
+  export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+  echo "fuzz: i386 programs run through a user-mode emulator here: their leak check is off"
+fi
 if ! out=$("$i386/startup_fuzzer" -help=1 2>&1); then
   if [ "$i386_probe" = "$(uname -m)" ]; then
     echo "$out" | tail -n 20 >&2

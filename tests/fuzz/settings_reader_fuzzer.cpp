@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "tests/fuzz/fuzz_support.h"
 #include "settings/reader.h"
 
 namespace {

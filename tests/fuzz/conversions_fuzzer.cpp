@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/fuzz_support.h"
+#include "tests/fuzz/fuzz_support.h"
 #include "settings/convert.h"
 #include "tests/conversion_oracle.h"
 

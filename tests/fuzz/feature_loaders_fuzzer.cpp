@@ -23,7 +23,7 @@
 #include "features/stars/star_drawing.h"
 #include "features/vehicle_lights/vehicle_light_emission.h"
 #include "features/vehicle_lights/vehicle_light_loader.h"
-#include "fuzz/fuzz_support.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 

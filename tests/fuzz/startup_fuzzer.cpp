@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "tests/fuzz/fuzz_support.h"
 #include "hostsim/hostsim.h"
 
 namespace {
