@@ -47,7 +47,8 @@ ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
 # The same plugin, emulated host and tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (i386), and every test run against them.
-cmake -S . -B build/linux-asan -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/i386-linux-sanitize.cmake >/dev/null
+cmake -S . -B build/linux-asan -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/i386-linux-sanitize.cmake \
+  -DNIGHTGLASS_BENCH=OFF >/dev/null
 ninja -C build/linux-asan -j "$jobs"
 if asan_error=$(build/linux-asan/i386-machine 2>&1 >/dev/null); then
   echo "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer):"
