@@ -32,6 +32,12 @@ declare -A bounded_runs=([settings_reader]=5000 [conversions]=100000 [feature_lo
 root=$PWD
 native=build/fuzz-native
 i386=build/fuzz-i386
+# A tree configured from another source folder (the targets once lived elsewhere) starts afresh.
+for tree in "$native" "$i386"; do
+  if [ -f "$tree/CMakeCache.txt" ] && ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root/tests/fuzz" "$tree/CMakeCache.txt"; then
+    rm -rf "$tree"
+  fi
+done
 echo "fuzz: building the native fuzz targets ($(uname -m))"
 cmake -S tests/fuzz -B "$native" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 ninja -C "$native" >/dev/null
