@@ -388,6 +388,9 @@ TEST(ShootingStarDrawing, TrailsOfShrinkingSprites) {
   };
   std::vector<float> defaults;  // 25 down to 10 in 11 steps of 15/11
   for (int i = 0; i < 12; ++i) defaults.push_back(25.0f + static_cast<float>(i) / 11.0f * -15.0f);
+  // More sprites than the bound are drawn as its 1024, 25 down to 10 in steps of 15/1023.
+  std::vector<float> bounded;
+  for (int i = 0; i < 1024; ++i) bounded.push_back(25.0f + static_cast<float>(i) / 1023.0f * -15.0f);
   const Case cases[] = {
       {"defaults", [](auto&) {}, defaults},
       {"spacing 0", [](auto& s) { s.TrailSpacing = 0.0f, s.NumSprites = 3; }, {25.0f, 17.5f, 10.0f}},
@@ -395,6 +398,7 @@ TEST(ShootingStarDrawing, TrailsOfShrinkingSprites) {
       {"one sprite", [](auto& s) { s.NumSprites = 1; }, {25.0f}},
       {"no sprites", [](auto& s) { s.NumSprites = 0, s.ZTestEnable = false; }, {}},
       {"negative count", [](auto& s) { s.NumSprites = -4; }, {}},
+      {"beyond the bound", [](auto& s) { s.NumSprites = 5000, s.TrailSpacing = 0.0f; }, bounded},
   };
   EXPECT_EQ(defaults.front(), 25.0f);
   EXPECT_EQ(defaults.back(), 10.0f);

@@ -9,6 +9,11 @@
 #include "features/shooting_stars/shooting_stars.h"
 #include "features/stars/sky_host.h"
 
+// The sprites drawn per star for "NumSprites": none for 0 or less, at most kMaxTrailSprites.
+inline int32_t TrailSpriteCount(const ShootingStarSettings& s) noexcept {
+  return s.NumSprites < 0 ? 0 : s.NumSprites > kMaxTrailSprites ? kMaxTrailSprites : s.NumSprites;
+}
+
 // Size factor of sprite `index` of a trail of `count`: SizeStart at the head, SizeEnd at the tail,
 // evenly between. A trail of one sprite is its head.
 inline float TrailSpriteSize(const ShootingStarSettings& s, int32_t index, int32_t count) noexcept {
@@ -29,6 +34,7 @@ void DrawShootingStarsWith(const ShootingStarSettings& s, const ShootingStarList
   // Additive blending, like the star field.
   SetAdditiveSpriteStates<Host>(s.ZTestEnable, raster);
 
+  const int32_t sprites = TrailSpriteCount(s);
   for (const ShootingStar& star : stars) {
     if (!star.Alive) continue;
     const HostVector& v = star.Velocity;
@@ -36,8 +42,8 @@ void DrawShootingStarsWith(const ShootingStarSettings& s, const ShootingStarList
     // A star at rest has no direction to trail behind; one of infinite or no number speed neither.
     if (!(speed > 0.0001f) || !std::isfinite(speed)) continue;
     const HostVector back{-v.x / speed, -v.y / speed, -v.z / speed};
-    for (int32_t i = 0; i < s.NumSprites; ++i) {
-      const float size = TrailSpriteSize(s, i, s.NumSprites);
+    for (int32_t i = 0; i < sprites; ++i) {
+      const float size = TrailSpriteSize(s, i, sprites);
       const float along = static_cast<float>(i) * s.TrailSpacing;
       const HostVector point{star.Position.x + back.x * along, star.Position.y + back.y * along,
                              star.Position.z + back.z * along};

@@ -54,6 +54,11 @@ using ShootingStarList = std::vector<ShootingStar>;
 // allocates. 1024 stars of 12 sprites are already more than a frame can draw in time.
 inline constexpr std::size_t kMaxShootingStars = 1024;
 
+// Upper bound on the sprites drawn per star: a mistyped "NumSprites" (two billion, say) would
+// otherwise hold the game's frame for minutes. A trail of more sprites than this is drawn as one of
+// this many, spread from SizeStart to SizeEnd; the setting keeps what the user wrote.
+inline constexpr int32_t kMaxTrailSprites = 1024;
+
 // When the next spawn attempt may happen: from host time NextSpawnTime on, counted from the host
 // time SetAt at which the wait was set. A wait that runs past the wrap of the host's 32-bit timer so
 // ends when the timer has wrapped too, rather than on the next update. Both 0 at first: the first

@@ -8,6 +8,7 @@
 #include <set>
 #include <string_view>
 
+#include "features/shooting_stars/shooting_stars.h"
 #include "features/stars/star_field.h"
 #include "settings/convert.h"
 #include "settings/line_splitter.h"
@@ -30,7 +31,9 @@ std::string LineRef(const FileLine& line) { return "line " + std::to_string(line
 // ---------------------------------------------------------------------------------------------
 // Ranges of the values that are read
 
-enum class Range { kAny, kHour, kHourOrNone, kNotNegative, kType, kColourChannel, kModel, kStarCount };
+enum class Range {
+  kAny, kHour, kHourOrNone, kNotNegative, kType, kColourChannel, kModel, kStarCount, kTrailSprites
+};
 
 struct RangeRule {
   std::string_view suffix;  // of the key
@@ -39,7 +42,8 @@ struct RangeRule {
 
 // The first rule whose suffix ends the key applies; keys of every loader share them.
 constexpr RangeRule kRangeRules[] = {
-    {"NumStars", Range::kStarCount},   {"HourOn", Range::kHourOrNone},
+    {"NumStars", Range::kStarCount},   {"NumSprites", Range::kTrailSprites},
+    {"HourOn", Range::kHourOrNone},
     {"HourOff", Range::kHourOrNone},   {"Hour", Range::kHour},
     {"Size", Range::kNotNegative},     {"SizeStart", Range::kNotNegative},
     {"SizeEnd", Range::kNotNegative},  {"Duration", Range::kNotNegative},
@@ -82,6 +86,12 @@ std::optional<std::string> OutOfRange(Range range, double value) {
       if (value < 0) return "is negative: the plugin makes no stars";
       if (value > kMaxStarCount) {
         return "is more than the " + std::to_string(kMaxStarCount) + " stars the plugin makes at most";
+      }
+      break;
+    case Range::kTrailSprites:
+      if (value > kMaxTrailSprites) {
+        return "is more than the " + std::to_string(kMaxTrailSprites) +
+               " sprites the plugin draws per shooting star at most";
       }
       break;
   }
