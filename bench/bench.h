@@ -22,6 +22,10 @@ namespace bench {
 // references resolved against it. Created on first use and kept for the whole run.
 hostsim::EmulatedHost& Host();
 
+// The sky scenarios' host: 23:00, scene code 0, the camera at (10, 20, 30) looking straight up
+// with the x axis to its right, and the frame time step `time_step`.
+void LookStraightUp(float time_step);
+
 // The host's millisecond timer, in a data page of the image: written directly, as the game does.
 extern volatile uint32_t* host_time;
 inline void SetHostTime(uint32_t ms) { *host_time = ms; }

@@ -29,6 +29,18 @@ std::vector<Scenario>& AllScenarios() {
 
 }  // namespace
 
+void LookStraightUp(float time_step) {
+  hostsim::HostState& state = Host().State();
+  state.hour = 23;
+  state.minute = 0;
+  state.scene = 0;
+  state.time_step = time_step;
+  state.camera_position = {10.0f, 20.0f, 30.0f};
+  state.camera_forward = {0.0f, 0.0f, 1.0f};
+  state.camera_right = {1.0f, 0.0f, 0.0f};
+  Host().ApplyState();
+}
+
 hostsim::EmulatedHost& Host() {
   static hostsim::EmulatedHost* const host = [] {
     auto* made = new hostsim::EmulatedHost(100, hostsim::kDefaultBase, nullptr);

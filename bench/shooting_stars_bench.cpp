@@ -43,16 +43,8 @@ std::shared_ptr<ShootingScene> MakeScene(int count) {
   return scene;
 }
 
-void LookUpStill() {
-  hostsim::HostState& state = Host().State();
-  state.hour = 23;
-  state.scene = 0;
-  state.time_step = 0.0f;
-  state.camera_position = {10.0f, 20.0f, 30.0f};
-  state.camera_forward = {0.0f, 0.0f, 1.0f};
-  state.camera_right = {1.0f, 0.0f, 0.0f};
-  Host().ApplyState();
-}
+// Stars that do not move: the same trails in every frame.
+void LookUpStill() { LookStraightUp(0.0f); }
 
 void AddShootingStars(int count) {
   const std::shared_ptr<ShootingScene> scene = MakeScene(count);

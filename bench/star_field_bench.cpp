@@ -45,16 +45,7 @@ std::shared_ptr<StarScene> MakeStarScene(int32_t count, bool half_behind) {
   return scene;
 }
 
-void LookUp() {
-  hostsim::HostState& state = Host().State();
-  state.hour = 23;
-  state.minute = 0;
-  state.scene = 0;
-  state.camera_position = {10.0f, 20.0f, 30.0f};
-  state.camera_forward = {0.0f, 0.0f, 1.0f};
-  state.camera_right = {1.0f, 0.0f, 0.0f};
-  Host().ApplyState();
-}
+void LookUp() { LookStraightUp(1.0f); }
 
 // What any drawing of the field must do: per star the dot product; per star in front the
 // projection, a sine of the time and the sprite.

@@ -1,12 +1,5 @@
-# 32-bit Linux build with clang, for the fuzz targets (tests/fuzz/): clang brings libFuzzer.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+# 32-bit Linux build with clang, for the fuzz targets (tests/fuzz/): clang brings libFuzzer. The
+# rest is the gcc build's i386 set-up.
+include(${CMAKE_CURRENT_LIST_DIR}/i386-linux.cmake)
 set(CMAKE_C_COMPILER clang)
 set(CMAKE_CXX_COMPILER clang++)
-set(CMAKE_C_FLAGS_INIT "-m32")
-set(CMAKE_CXX_FLAGS_INIT "-m32")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
-set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH /usr/lib/i386-linux-gnu /usr)
