@@ -14,9 +14,20 @@ for arg in "$@"; do
     *) echo "test.sh: unknown argument $arg" >&2; exit 2 ;;
   esac
 done
+release_runner=
 if [[ " ${setup_args[*]:-} " == *" --i386-runner=qemu "* || ${NIGHTGLASS_I386_RUNNER:-} == qemu ]]; then
-  trap 'bash scripts/setup.sh --release-i386-runner' EXIT
+  release_runner=yes
 fi
+wine_server=
+finish() {
+  if [ -n "$wine_server" ]; then
+    wineserver -k 2>/dev/null || true
+  fi
+  if [ -n "$release_runner" ]; then
+    bash scripts/setup.sh --release-i386-runner
+  fi
+}
+trap finish EXIT
 
 bash scripts/setup.sh "${setup_args[@]}"
 
@@ -66,8 +77,18 @@ fi
 # Fuzzing, bounded: a fixed number of inputs per target (scripts/fuzz.sh runs them longer).
 bash scripts/fuzz.sh --bounded
 
-# The Windows-side checks, run under Wine.
+# The Windows-side checks, run under Wine. The prefix is made or brought up to date first and its
+# start-up programs are waited for; then one Wine server stays up for every run below: a server
+# that closes on its own between two runs can drop the next run's connection. `wine` is the
+# wrapper in scripts/wine-bin, which runs a program again once if that still happens, and says so.
 export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
+export PATH="$PWD/scripts/wine-bin:$PATH" NIGHTGLASS_WINE_LOG="$PWD/build/wine-repeated.log"
+rm -f "$NIGHTGLASS_WINE_LOG"
+wineserver -k 2>/dev/null || true  # a server left up by an interrupted run would never end
+wineboot -u >/dev/null 2>&1
+wineserver -w
+wineserver -p
+wine_server=yes
 echo "settings conversions under Wine:"
 wine build/windows/settings_check.exe
 echo "nightglass-check under Wine:"
@@ -83,3 +104,8 @@ echo "preview under Wine:"
 bash tools/preview/tests/bad_input.sh wine build/windows/nightglass-preview.exe
 bash tools/preview/tests/compare_wine.sh build/linux build/windows
 bash release/check_archive.sh build/windows build/linux
+
+if [ -s "$NIGHTGLASS_WINE_LOG" ]; then
+  echo "Wine runs repeated after Wine lost its server connection: $(wc -l <"$NIGHTGLASS_WINE_LOG")"
+  cat "$NIGHTGLASS_WINE_LOG"
+fi
