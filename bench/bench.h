@@ -26,6 +26,10 @@ hostsim::EmulatedHost& Host();
 // with the x axis to its right, and the frame time step `time_step`.
 void LookStraightUp(float time_step);
 
+// About 40,000 short lines in 40 sections, each key different (and read by no loader), to 1 MiB:
+// the worst case for the reader's table.
+std::string ManyKeysFile();
+
 // The host's millisecond timer, in a data page of the image: written directly, as the game does.
 extern volatile uint32_t* host_time;
 inline void SetHostTime(uint32_t ms) { *host_time = ms; }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench.h"
 #include "settings/reader.h"
 
 namespace {
@@ -18,8 +19,9 @@ namespace fs = std::filesystem;
 
 constexpr size_t kFileSize = 1 << 20;
 
-// About 40 000 short lines in 40 sections, each key different: the worst case for the table.
-std::string ManyEntries() {
+}  // namespace
+
+std::string bench::ManyKeysFile() {
   std::string text;
   for (int i = 0; text.size() < kFileSize; ++i) {
     if (i % 1000 == 0) text += "[Section" + std::to_string(i / 1000) + "]\r\n";
@@ -27,6 +29,8 @@ std::string ManyEntries() {
   }
   return text;
 }
+
+namespace {
 
 std::string OneLongLine() { return "Long = " + std::string(kFileSize, 'x'); }
 
@@ -62,7 +66,7 @@ class SettingsFolder {
 std::string Shape(int shape) {
   switch (shape) {
     case 0:
-      return ManyEntries();
+      return bench::ManyKeysFile();
     case 1:
       return OneLongLine();
     default:

@@ -80,17 +80,6 @@ std::string LargeFile() {
   return text;
 }
 
-// About 40,000 short lines in 40 sections, each key different and read by no loader: what a
-// loader keeps of it is bounded by its own keys, not by the file.
-std::string ManyKeys() {
-  std::string text;
-  for (int i = 0; text.size() < kLargeFileSize; ++i) {
-    if (i % 1000 == 0) text += "[Section" + std::to_string(i / 1000) + "]\r\n";
-    text += "Key" + std::to_string(i) + " = " + std::to_string(i * 7) + " ; note\r\n";
-  }
-  return text;
-}
-
 // A temporary game folder holding `content` as its settings file, removed at exit.
 class SettingsFolder {
  public:
@@ -165,7 +154,7 @@ void AddStartup(const char* name, std::shared_ptr<SettingsFolder> folder) {
 
 void AddStartupScenarios() {
   AddStartup("example settings file", std::make_shared<SettingsFolder>(ExampleFile()));
-  AddStartup("1 MiB of 40,000 keys no loader reads", std::make_shared<SettingsFolder>(ManyKeys()));
+  AddStartup("1 MiB of 40,000 keys no loader reads", std::make_shared<SettingsFolder>(ManyKeysFile()));
   AddStartup("1 MiB, 2,000 vehicle sections", std::make_shared<SettingsFolder>(LargeFile()));
 }
 
