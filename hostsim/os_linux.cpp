@@ -52,6 +52,17 @@ const char* SignalName(int signal_number) {
 
 void OnSignal(int signal_number) { g_report(SignalName(signal_number)); }
 
+// Fresh read-write pages at exactly `address`, or nullptr when anything is mapped there already. A
+// kernel that does not know MAP_FIXED_NOREPLACE takes the address as a hint only.
+void* MapExactly(uint32_t address, std::size_t size) {
+  void* want = reinterpret_cast<void*>(static_cast<uintptr_t>(address));
+  void* got = mmap(want, size, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+  if (got == want) return got;
+  if (got != MAP_FAILED) munmap(got, size);
+  return nullptr;
+}
+
 }  // namespace
 
 bool ImageCanMove() { return true; }
@@ -59,11 +70,8 @@ bool ImageCanMove() { return true; }
 const char* DefaultPluginName() { return "Nightglass.so"; }
 
 ImageMemory AcquireImage(uint32_t base, uint32_t size) {
-  void* want = reinterpret_cast<void*>(static_cast<uintptr_t>(base));
-  void* got = mmap(want, size, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
-  if (got == MAP_FAILED || got != want) {
-    if (got != MAP_FAILED) munmap(got, size);
+  void* got = MapExactly(base, size);
+  if (got == nullptr) {
     char text[96];
     std::snprintf(text, sizeof text, "cannot map the host image at 0x%X (address range in use)",
                   base);
@@ -93,12 +101,7 @@ void SetProtection(void* address, std::size_t size, std::string_view text) {
 
 uint8_t* AllocatePages(std::size_t size, uint32_t preferred) {
   if (preferred != 0) {
-    void* wanted = reinterpret_cast<void*>(static_cast<uintptr_t>(preferred));
-    // A kernel that does not know MAP_FIXED_NOREPLACE takes the address as a hint only.
-    void* pages = mmap(wanted, size, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
-    if (pages == wanted) return static_cast<uint8_t*>(pages);
-    if (pages != MAP_FAILED) munmap(pages, size);
+    if (void* pages = MapExactly(preferred, size)) return static_cast<uint8_t*>(pages);
   }
   void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (pages == MAP_FAILED) throw std::runtime_error("cannot map " + std::to_string(size) + " bytes");
