@@ -22,31 +22,12 @@
 #include "features/vehicle_lights/vehicle_light_loader.h"
 #include "hostsim/hostsim.h"
 #include "tests/allocation_count.h"
+#include "tests/game_folder.h"
 #include "tests/isolated.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A temporary game folder that is the current directory while the object lives.
-class GameFolder {
- public:
-  explicit GameFolder(const std::string& settings) : previous_(fs::current_path()) {
-    std::string pattern = (fs::temp_directory_path() / "nightglass-frames-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    fs::current_path(path_);
-    std::ofstream("Nightglass.ini", std::ios::binary) << settings;
-  }
-  ~GameFolder() {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-
- private:
-  fs::path previous_;
-  fs::path path_;
-};
 
 // Every feature on, every light and sprite with a flashing pattern, shooting stars spawning every
 // 50 ms for a second each, the plane update forms switching every 40 ms.

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "hostsim/hostsim.h"
+#include "tests/game_folder.h"
 
 class PluginRun {
  public:
@@ -30,25 +31,13 @@ class PluginRun {
   explicit PluginRun(const std::string& settings, int32_t build = 100,
                      uint32_t base = hostsim::kDefaultBase,
                      const std::function<void(hostsim::HostState&)>& before_load = {})
-      : host_(build, base, &trace_) {
-    char folder[] = "/tmp/nightglass-test-XXXXXX";
-    if (mkdtemp(folder) == nullptr) ADD_FAILURE() << "no game folder";
-    folder_ = folder;
-    WriteSettings(settings);
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) != nullptr) previous_ = cwd;
-    if (chdir(folder_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << folder_;
+      : folder_(settings), host_(build, base, &trace_) {
     if (before_load) before_load(host_.State());
     host_.ApplyState();
     Load();
   }
 
-  ~PluginRun() {
-    Unload();
-    std::remove((folder_ + "/Nightglass.ini").c_str());
-    rmdir(folder_.c_str());
-    if (!previous_.empty() && chdir(previous_.c_str()) != 0) ADD_FAILURE() << "cannot go back";
-  }
+  ~PluginRun() { Unload(); }
 
   hostsim::EmulatedHost& Host() { return host_; }
   hostsim::HostState& State() { return host_.State(); }
@@ -62,11 +51,7 @@ class PluginRun {
     plugin_ = nullptr;
   }
   // Replaces the settings file (the plugin reads it again only at a start-up).
-  void WriteSettings(const std::string& settings) {
-    std::FILE* file = std::fopen((folder_ + "/Nightglass.ini").c_str(), "wb");
-    std::fputs(settings.c_str(), file);
-    std::fclose(file);
-  }
+  void WriteSettings(const std::string& settings) { folder_.WriteSettings(settings); }
 
   // The host passes its event sites; each returns what the site handed back.
   uint32_t Startup() { return Site(host_.Image().Layout().startup_site); }
@@ -104,8 +89,7 @@ class PluginRun {
 
  private:
   std::ostringstream trace_;
+  GameFolder folder_;  // the current directory while the run lives
   hostsim::EmulatedHost host_;
-  std::string folder_;
-  std::string previous_;
   void* plugin_ = nullptr;
 };

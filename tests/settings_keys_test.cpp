@@ -25,33 +25,11 @@
 #include "settings/line_splitter.h"
 #include "settings/reader.h"
 #include "tests/conversion_oracle.h"
+#include "tests/game_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A temporary folder that is the current directory while the object lives, with its settings
-// file.
-class GameFolder {
- public:
-  GameFolder() : previous_(fs::current_path()) {
-    std::string pattern = (fs::temp_directory_path() / "nightglass-keys-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    fs::current_path(path_);
-  }
-  ~GameFolder() {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  void Write(const std::string& bytes) const {
-    std::ofstream("Nightglass.ini", std::ios::binary) << bytes;
-  }
-
- private:
-  fs::path previous_;
-  fs::path path_;
-};
 
 // Records the keys asked for while it lives.
 class AskedKeys final : public SettingsObserver {
@@ -248,7 +226,7 @@ TEST(LoaderKeys, TablesOfNamedKeysAreTheGrammarsTablesCutToThoseKeys) {
   const std::vector<std::string> sky = Strings(kSkyLogoKeys);
   for (int round = 0; round < 60; ++round) {
     const std::string text = GeneratedFile(random, 50 + random() % 2000);
-    folder.Write(text);
+    folder.WriteSettings(text);
     const GrammarModel model(text);
     ASSERT_EQ(ReadAllSettings(), model.All()) << "round " << round;
     EXPECT_EQ(ReadAllSettings(SettingsKeys(kStarSettingKeys)), Restricted(model.All(), star));
@@ -288,7 +266,7 @@ TEST(LoaderKeys, ModelSectionsWithManyRepeatedCustomKeysMakeTheSameLights) {
       text += "+" + n + "-CustomLight_Type = " + std::to_string(light % 3) + "\n";
     }
   }
-  folder.Write(text);
+  folder.WriteSettings(text);
   VehicleLightTable lights;
   VehicleLightSettingsState settings;
   LoadVehicleLights(lights, settings);

@@ -11,46 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/game_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh temporary folder that is the current directory while the object lives.
-class ScopedGameFolder {
- public:
-  ScopedGameFolder() : previous_(fs::current_path()) {
-    std::string pattern = (fs::temp_directory_path() / "nightglass-settings-XXXXXX").string();
-    const char* made = mkdtemp(pattern.data());
-    if (made == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = made;
-    fs::current_path(path_);
-  }
-  ~ScopedGameFolder() {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-
-  // Writes `bytes` exactly to `relative` below the folder, creating its parent folders.
-  void Write(const fs::path& relative, const std::string& bytes) const {
-    if (relative.has_parent_path()) fs::create_directories(relative.parent_path());
-    std::ofstream(relative, std::ios::binary) << bytes;
-  }
-
-  void CopyFixture(const std::string& name, const fs::path& relative) const {
-    std::ifstream in(std::string(NIGHTGLASS_TEST_DATA) + "/fixtures/settings/" + name,
-                     std::ios::binary);
-    if (!in) throw std::runtime_error("missing fixture " + name);
-    Write(relative, std::string(std::istreambuf_iterator<char>(in), {}));
-  }
-
- private:
-  fs::path previous_;
-  fs::path path_;
-};
-
 TEST(SettingsReader, ReadAllFollowsTheLineGrammar) {
-  ScopedGameFolder folder;
+  GameFolder folder;
   folder.CopyFixture("grammar.ini", "Nightglass.ini");
 
   const SettingsTable expected = {
@@ -69,7 +37,7 @@ TEST(SettingsReader, ReadAllFollowsTheLineGrammar) {
 }
 
 TEST(SettingsReader, SectionReaderTakesOnlyExactlyNamedSectionsAtEveryOccurrence) {
-  ScopedGameFolder folder;
+  GameFolder folder;
   folder.CopyFixture("sections.ini", "Nightglass.ini");
 
   const SettingsTable shooting = {{"Speed", "2"}, {"Shared", "from shooting stars"}, {"Count", "7"}};
@@ -83,7 +51,7 @@ TEST(SettingsReader, SectionReaderTakesOnlyExactlyNamedSectionsAtEveryOccurrence
 }
 
 TEST(SettingsReader, LineEndsByteOrderMarkAndOtherBlanksAreText) {
-  ScopedGameFolder folder;
+  GameFolder folder;
   const std::string bom = "\xEF\xBB\xBF";
   folder.Write("Nightglass.ini", bom + "[Moon]\r\nA = 1\r\n[Other]\r\n" + bom + "B = 2\r\n"
                                      "C = 3\v\r\r\nD\f= 4\n[Moon]\r\nLast = no line end");
@@ -103,7 +71,7 @@ TEST(SettingsReader, LineEndsByteOrderMarkAndOtherBlanksAreText) {
 }
 
 TEST(SettingsReader, LookupTakesTheFirstPlaceThatOpens) {
-  ScopedGameFolder folder;
+  GameFolder folder;
   EXPECT_TRUE(ReadAllSettings().empty());
   EXPECT_FALSE(ForEachSettingsLine([](std::string_view) { ADD_FAILURE() << "no file to read"; }));
 
@@ -123,7 +91,7 @@ TEST(SettingsReader, LookupTakesTheFirstPlaceThatOpens) {
 }
 
 TEST(SettingsReader, HostileBytesAreReadAsText) {
-  ScopedGameFolder folder;
+  GameFolder folder;
   const std::string nul_key("K\0ey", 4);
   const std::string nul_value("va\0lue", 6);
   const std::string long_value(1 << 20, 'x');
@@ -153,7 +121,7 @@ TEST(SettingsReader, HostileBytesAreReadAsText) {
 }
 
 TEST(SettingsReader, LinesStraddlingReadChunksArriveWhole) {
-  ScopedGameFolder folder;
+  GameFolder folder;
   // Lines of 1 to 200 000 bytes, each with a CR LF end, so that line ends and CR LF pairs fall on
   // every kind of boundary of the reader's chunks.
   std::vector<std::string> lines;
