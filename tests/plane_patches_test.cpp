@@ -12,6 +12,7 @@
 #include "features/planes/glow_pulse.h"
 #include "features/planes/plane_patches.h"
 #include "hostsim/hostsim.h"
+#include "hostsim/machine_code.h"
 #include "injector/patching.h"
 #include "plugin/host_build.h"
 #include "tests/isolated.h"
@@ -128,10 +129,10 @@ TEST(TrailGlowValues, ColourAndSizeAsConfiguredAlphaByType) {
   }
 }
 
+// The emulator's encoding of a CALL at `site` of `target`.
 Bytes CallOf(uint32_t site, const void* target) {
-  const uint32_t displacement = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target)) - (site + 5);
-  return {0xE8, static_cast<uint8_t>(displacement), static_cast<uint8_t>(displacement >> 8),
-          static_cast<uint8_t>(displacement >> 16), static_cast<uint8_t>(displacement >> 24)};
+  const auto call = hostsim::MakeCall(site, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target)));
+  return {call.begin(), call.end()};
 }
 
 TEST(SetPlaneIgnoreMode, IgnoreFormKeepsTheFirstBytesCheckFormIsFixed) {

@@ -9,6 +9,7 @@
 
 #include "features/sky_logo/sky_logo.h"
 #include "hostsim/hostsim.h"
+#include "hostsim/machine_code.h"
 #include "tests/isolated.h"
 
 namespace {
@@ -208,10 +209,10 @@ TEST(SkyLogoSettingsLoader, EveryRunRestoresTheElementsButNotTheWindows) {
   EXPECT_TRUE(settings == expected);
 }
 
+// The emulator's encoding of a CALL at `site` of `target`.
 std::vector<uint8_t> CallOf(uint32_t site, const void* target) {
-  const uint32_t displacement = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target)) - (site + 5);
-  return {0xE8, static_cast<uint8_t>(displacement), static_cast<uint8_t>(displacement >> 8),
-          static_cast<uint8_t>(displacement >> 16), static_cast<uint8_t>(displacement >> 24)};
+  const auto call = hostsim::MakeCall(site, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target)));
+  return {call.begin(), call.end()};
 }
 
 TEST(RStarLogoStart, HourOperandsTakeTheLowBytesAndBothSpriteCallsReachTheHooks) {
