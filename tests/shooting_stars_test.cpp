@@ -13,21 +13,11 @@
 #include "features/shooting_stars/shooting_star_drawing.h"
 #include "features/shooting_stars/shooting_star_simulation.h"
 #include "features/shooting_stars/shooting_stars.h"
+#include "tests/host_rand.h"
 
 namespace {
 
 using V3 = std::array<float, 3>;
-
-// The host runtime's generator, written out independently: state*214013+2531011, bits 16 to 30.
-struct Lcg {
-  uint32_t state = 1;
-  int draws = 0;
-  int Next() {
-    ++draws;
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFF);
-  }
-};
 
 struct Sprite {
   V3 at;
@@ -48,7 +38,7 @@ struct Sky {
   int projections = 0;
   std::vector<std::array<uint32_t, 2>> states;
   std::vector<Sprite> sprites;
-  Lcg plugin_rand, model_rand;
+  HostRand plugin_rand, model_rand;
 } sky;
 
 // The stand-in host. The projection accepts points with x >= 0, passes the world point on as the

@@ -9,15 +9,12 @@
 #include "features/stars/star_drawing.h"
 #include "features/stars/star_field.h"
 #include "tests/allocation_count.h"
+#include "tests/host_rand.h"
 
 namespace {
 
-// The host runtime's generator, written out independently: state*214013+2531011, bits 16 to 30.
-uint32_t lcg_state = 1;
-int TestRand() {
-  lcg_state = lcg_state * 214013u + 2531011u;
-  return static_cast<int>((lcg_state >> 16) & 0x7FFF);
-}
+HostRand host_rand;
+int TestRand() { return host_rand.Next(); }
 
 StarFieldState FieldWith(const StarSettings& settings) {
   StarFieldState field;
@@ -33,10 +30,10 @@ TEST(StarGeneration, FollowsTheGeneratorThreeDrawsPerStar) {
     settings.HeightMin = limits.min;
     settings.HeightMax = limits.max;
     StarFieldState field = FieldWith(settings);
-    lcg_state = 1;
+    host_rand.state = 1;
     GenerateStarPositions(field, TestRand);
-    const uint32_t after_generation = lcg_state;
-    lcg_state = 1;
+    const uint32_t after_generation = host_rand.state;
+    host_rand.state = 1;
     // Limits clamped to 0 and 1 as heights, then turned into angles from straight up.
     const float top = static_cast<float>(std::acos(static_cast<double>(std::fmin(limits.max, 1.0f))));
     const float bottom = static_cast<float>(std::acos(static_cast<double>(std::fmax(limits.min, 0.0f))));
@@ -52,7 +49,7 @@ TEST(StarGeneration, FollowsTheGeneratorThreeDrawsPerStar) {
                             static_cast<float>(std::sin(static_cast<double>(azimuth))) * across,
                             static_cast<float>(std::cos(static_cast<double>(zenith))) * distance}));
     }
-    EXPECT_EQ(lcg_state, after_generation);
+    EXPECT_EQ(host_rand.state, after_generation);
     EXPECT_TRUE(field.Generated);
   }
 }

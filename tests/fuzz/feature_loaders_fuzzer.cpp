@@ -24,6 +24,7 @@
 #include "features/vehicle_lights/vehicle_light_emission.h"
 #include "features/vehicle_lights/vehicle_light_loader.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/host_rand.h"
 
 namespace {
 
@@ -35,17 +36,12 @@ struct HostValues {
   HostVector position{}, forward{}, right{};
   HostVector vehicle{};
   bool gate = true;
-  uint32_t rand_state = 1;
+  HostRand rand;
   int sprites = 0;
 } host;
 
 float AnyFloat(FuzzedDataProvider& in) { return std::bit_cast<float>(in.ConsumeIntegral<uint32_t>()); }
 HostVector AnyVector(FuzzedDataProvider& in) { return {AnyFloat(in), AnyFloat(in), AnyFloat(in)}; }
-
-int NextRand() {
-  host.rand_state = host.rand_state * 214013u + 2531011u;
-  return static_cast<int>((host.rand_state >> 16) & 0x7FFF);
-}
 
 // A stand-in sky: it projects a point straight onto the screen when its coordinates are finite.
 struct FuzzSky {
@@ -57,7 +53,7 @@ struct FuzzSky {
   static HostVector CameraPosition() { return host.position; }
   static HostVector CameraForward() { return host.forward; }
   static HostVector CameraRight() { return host.right; }
-  static int Rand() { return NextRand(); }
+  static int Rand() { return host.rand.Next(); }
   static bool SkyGateOpen() { return host.gate; }
   static uint32_t SpriteRaster() { return 7; }
   static void SetRenderState(uint32_t, uint32_t) {}
@@ -175,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.forward = AnyVector(in);
   host.right = AnyVector(in);
   host.gate = in.ConsumeBool();
-  host.rand_state = in.ConsumeIntegral<uint32_t>();
+  host.rand.state = in.ConsumeIntegral<uint32_t>();
   host.vehicle = AnyVector(in);
   fuzz::WriteSettingsFile(in.ConsumeRemainingBytesAsString());
 
