@@ -17,11 +17,20 @@ struct SettingsLine {
   std::string_view value;
 };
 
-// Removes leading and trailing blanks; blanks are the space and the horizontal tab, nothing else.
+// Blanks are the space and the horizontal tab, nothing else.
+inline bool IsSettingsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
+
+// Where the first character other than a blank stands in `text` (its size when there is none).
+inline size_t FirstNonBlank(std::string_view text) noexcept {
+  size_t at = 0;
+  while (at < text.size() && IsSettingsBlank(text[at])) ++at;
+  return at;
+}
+
+// Removes leading and trailing blanks.
 inline std::string_view TrimSettingsBlanks(std::string_view text) noexcept {
-  size_t begin = 0, end = text.size();
-  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  size_t begin = FirstNonBlank(text), end = text.size();
+  while (end > begin && IsSettingsBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
 }
 

@@ -10,23 +10,23 @@
 
 namespace {
 
-// The file at `path`, or without one the first of the settings file's places that opens; the
-// others are not looked at.
-std::FILE* OpenSettingsFile(const char* path) noexcept {
-  if (path != nullptr) return OpenSharedForReading(path);
-  for (const char* place : kSettingsFilePaths) {
-    if (std::FILE* file = OpenSharedForReading(place)) return file;
+// The first of the settings file's places that opens, opened, with `place` set to it; the others
+// are not looked at. Null when none opens.
+std::FILE* OpenFirstSettingsPlace(const char*& place) noexcept {
+  for (const char* candidate : kSettingsFilePaths) {
+    if (std::FILE* file = OpenSharedForReading(candidate)) {
+      place = candidate;
+      return file;
+    }
   }
   return nullptr;
 }
 
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
-
-// Where the first character other than a blank stands in `line` (its size when there is none).
-size_t FirstNonBlank(std::string_view line) noexcept {
-  size_t at = 0;
-  while (at < line.size() && IsBlank(line[at])) ++at;
-  return at;
+// The file at `path`, or without one the first settings file found.
+std::FILE* OpenSettingsFile(const char* path) noexcept {
+  if (path != nullptr) return OpenSharedForReading(path);
+  const char* place = nullptr;
+  return OpenFirstSettingsPlace(place);
 }
 
 // Text mode ends a file at the first Ctrl-Z.
@@ -101,7 +101,7 @@ bool SettingsKeys::MatchNames(std::string_view line, std::string_view& key,
       continue;
     }
     size_t equals = name.size();
-    while (equals < rest.size() && IsBlank(rest[equals])) ++equals;
+    while (equals < rest.size() && IsSettingsBlank(rest[equals])) ++equals;
     if (equals == rest.size() || rest[equals] != '=') continue;
     std::string_view text = rest.substr(equals + 1);
     text = text.substr(0, text.find(';'));
@@ -187,7 +187,7 @@ bool SettingsLines::SkipToBracketLine() noexcept {
     if (bracket == nullptr) break;
     // Its line starts after the line end before it; only blanks may come between.
     const char* start = bracket;
-    while (start > pos_ && IsBlank(start[-1])) --start;
+    while (start > pos_ && IsSettingsBlank(start[-1])) --start;
     if (start == pos_ || start[-1] == '\n') {
       pos_ = start;
       ScanFrom(pos_);
@@ -203,9 +203,9 @@ bool SettingsLines::SkipToBracketLine() noexcept {
   return false;
 }
 
-SettingsTable ReadAllSettings(const SettingsKeys& keys, const char* path) {
+SettingsTable ReadAllSettings(const SettingsKeys& keys) {
   SettingsTable table;
-  SettingsLineReader reader(path);
+  SettingsLineReader reader;
   std::string_view line, key, value;
   for (SettingsLines lines; reader.NextLines(lines);) {
     while (lines.Next(line)) {
@@ -215,10 +215,9 @@ SettingsTable ReadAllSettings(const SettingsKeys& keys, const char* path) {
   return table;
 }
 
-SettingsTable ReadSettingsSection(std::string_view section, const SettingsKeys& keys,
-                                  const char* path) {
+SettingsTable ReadSettingsSection(std::string_view section, const SettingsKeys& keys) {
   SettingsTable table;
-  SettingsLineReader reader(path);
+  SettingsLineReader reader;
   ForEachSectionLine(reader, section, [&](std::string_view line) {
     std::string_view key, value;
     if (keys.Match(line, key, value)) StoreEntry(table, key, value);
@@ -237,13 +236,9 @@ bool ForEachSettingsLine(const std::function<void(std::string_view line)>& visit
 }
 
 const char* FindSettingsFile() {
-  for (const char* place : kSettingsFilePaths) {
-    if (std::FILE* file = OpenSharedForReading(place)) {
-      std::fclose(file);
-      return place;
-    }
-  }
-  return nullptr;
+  const char* place = nullptr;
+  if (std::FILE* file = OpenFirstSettingsPlace(place)) std::fclose(file);
+  return place;
 }
 
 bool ForEachSettingsLineFrom(const char* path,

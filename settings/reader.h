@@ -44,7 +44,7 @@ class SettingsKeys {
     if (line.empty()) return false;
     const auto first = static_cast<unsigned char>(line.front());
     const Range range = by_first_[first];
-    if (first != ' ' && first != '\t' && range.begin == range.end) return false;
+    if (!IsSettingsBlank(line.front()) && range.begin == range.end) return false;
     return MatchNames(line, key, value);
   }
 
@@ -60,14 +60,13 @@ class SettingsKeys {
   std::array<Range, 256> by_first_{};
 };
 
-// Every key = value line of the file whose key is one of `keys`, whatever section it stands in.
-// Empty when no file opens. `path`: the file to read, or null for the first settings file found.
-SettingsTable ReadAllSettings(const SettingsKeys& keys, const char* path = nullptr);
+// Every key = value line of the first settings file found whose key is one of `keys`, whatever
+// section it stands in. Empty when no file opens.
+SettingsTable ReadAllSettings(const SettingsKeys& keys);
 
 // The key = value lines whose key is one of `keys` inside every section whose name equals
 // `section` exactly.
-SettingsTable ReadSettingsSection(std::string_view section, const SettingsKeys& keys,
-                                  const char* path = nullptr);
+SettingsTable ReadSettingsSection(std::string_view section, const SettingsKeys& keys);
 
 // Every key = value line of the file, whatever section it stands in. Empty when no file opens.
 SettingsTable ReadAllSettings();

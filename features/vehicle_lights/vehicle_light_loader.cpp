@@ -250,8 +250,6 @@ void AddSection(std::string_view name, const Keys& keys, VehicleLightTable& tabl
   table.insert_or_assign(model, std::move(set));
 }
 
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
-
 }  // namespace
 
 void ConvertVehicleLightSettings(const SettingsTable& table, VehicleLightSettingsState& settings) {
@@ -343,8 +341,7 @@ void VehicleSectionCollector::RunLine(std::string_view text) { Take(text, Settin
 
 template <typename Split>
 void VehicleSectionCollector::Take(std::string_view text, Split&& split) {
-  size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) ++first;
+  const size_t first = FirstNonBlank(text);
   const bool bracket = first < text.size() && text[first] == '[';
   // Outside a model section only a header matters.
   if (!collecting_ && !bracket) return;
