@@ -22,11 +22,12 @@ uint8_t* ResolveHostReference(uint32_t build100, uint32_t build110, uint32_t bui
 void ResolveHostReferences() noexcept;
 
 // The host routines reached through a build-dependent reference.
-using HostSkyGateRoutine = uint8_t (*)();  // non-zero when the sky may be drawn this frame
+// Like every host routine they throw nothing (host_interface.h).
+using HostSkyGateRoutine = uint8_t (*)() noexcept;  // non-zero when the sky may be drawn this frame
 // 0, position x y z, direction x y z, brightness, red green blue (0..1), 0, 1.
 using HostAddPointLightRoutine = void (*)(int32_t kind, float x, float y, float z, float dx, float dy,
                                           float dz, float brightness, float red, float green,
-                                          float blue, int32_t arg11, int32_t arg12);
+                                          float blue, int32_t arg11, int32_t arg12) noexcept;
 
 // The five build-dependent references, resolved at load, each typed as what lies at its address.
 // Not to be used with build 0, where each holds the rebased address 0.

@@ -31,11 +31,11 @@ struct HostVector {
   float x, y, z;
 };
 
-using HostRenderStateRoutine = void (*)(uint32_t state, uint32_t value);
+using HostRenderStateRoutine = void (*)(uint32_t state, uint32_t value) noexcept;
 // World point in; screen point (x, y, depth) and the sprite scale at that depth out. Non-zero when
 // the point lies on the screen.
 using HostProjectRoutine = uint8_t (*)(const HostVector* world, HostVector* screen, float* width_scale,
-                                       float* height_scale, int32_t zero);
+                                       float* height_scale, int32_t zero) noexcept;
 
 inline void HostSetRenderState(uint32_t state, uint32_t value) {
   reinterpret_cast<HostRenderStateRoutine>(static_cast<uintptr_t>(kHostSetRenderStateAddress))(state,
