@@ -1,9 +1,9 @@
-# 32-bit Linux build with AddressSanitizer and UndefinedBehaviorSanitizer: the plugin, the emulated
-# host and the tests as in i386-linux.cmake, every memory error or undefined operation ending the
-# program that makes it. Float-to-integer conversions that overflow are checked too; divisions by
-# zero are not, since the plugin relies on IEEE arithmetic there.
+# 32-bit Linux build with AddressSanitizer and UndefinedBehaviorSanitizer (sanitize_flags.cmake):
+# the plugin, the emulated host and the tests as in i386-linux.cmake.
 include(${CMAKE_CURRENT_LIST_DIR}/i386-linux.cmake)
-set(sanitize "-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer")
+include(${CMAKE_CURRENT_LIST_DIR}/sanitize_flags.cmake)
+list(JOIN NIGHTGLASS_SANITIZE_FLAGS " " sanitize)
+string(APPEND sanitize " -fno-omit-frame-pointer")
 foreach(kind C CXX)
   set(CMAKE_${kind}_FLAGS_INIT "${CMAKE_${kind}_FLAGS_INIT} ${sanitize}")
 endforeach()
