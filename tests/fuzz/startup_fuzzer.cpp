@@ -64,9 +64,14 @@ struct Step {
   std::array<uint32_t, 11> args{};
 };
 
-struct Plan {
+// The emulated host's build and image base.
+struct HostChoice {
   int32_t build = 100;
   uint32_t base = hostsim::kDefaultBase;
+};
+
+// What the host holds and does once it is laid out.
+struct Plan {
   std::optional<int32_t> pool;
   std::vector<hostsim::Vehicle> vehicles;  // in slots 0, 1, ...
   std::vector<Step> steps;
@@ -96,11 +101,17 @@ hostsim::Vehicle SomeVehicle(FuzzedDataProvider& in) {
   return v;
 }
 
+HostChoice ReadHostChoice(FuzzedDataProvider& in) {
+  HostChoice choice;
+  static constexpr int32_t kBuilds[] = {100, 110, 120, 0};
+  choice.build = kBuilds[in.ConsumeIntegralInRange<int>(0, 3)];
+  if (in.ConsumeIntegralInRange<int>(0, 7) == 7) choice.base = 0x1000000;
+  return choice;
+}
+
+// The host's state (into `state`), then its pool and the steps.
 Plan ReadPlan(FuzzedDataProvider& in, HostState& state) {
   Plan plan;
-  static constexpr int32_t kBuilds[] = {100, 110, 120, 0};
-  plan.build = kBuilds[in.ConsumeIntegralInRange<int>(0, 3)];
-  if (in.ConsumeIntegralInRange<int>(0, 7) == 7) plan.base = 0x1000000;
   ReadState(in, state);
   switch (in.ConsumeIntegralInRange<int>(0, 15)) {
     case 15: break;  // no pool
@@ -322,22 +333,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  HostState chosen;
-  const Plan plan = ReadPlan(in, chosen);
-  fuzz::WriteSettingsFile(in.ConsumeRemainingBytesAsString());
-
-  EmulatedHost host(plan.build, plan.base, nullptr);
+  const HostChoice choice = ReadHostChoice(in);
+  EmulatedHost host(choice.build, choice.base, nullptr);
   HostState& state = host.State();
-  state.scene = chosen.scene;
-  state.hour = chosen.hour;
-  state.minute = chosen.minute;
-  state.time_ms = chosen.time_ms;
-  state.time_step = chosen.time_step;
-  state.camera_position = chosen.camera_position;
-  state.camera_forward = chosen.camera_forward;
-  state.camera_right = chosen.camera_right;
-  state.sky_gate = chosen.sky_gate;
-  state.texture = chosen.texture;
+  const Plan plan = ReadPlan(in, state);
+  fuzz::WriteSettingsFile(in.ConsumeRemainingBytesAsString());
   state.pool.Reset(plan.pool);
   for (size_t slot = 0; slot < plan.vehicles.size(); ++slot)
     state.pool.Occupy(static_cast<int32_t>(slot), plan.vehicles[slot]);
