@@ -16,18 +16,10 @@ cmake -S . -B build/linux -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/i386-linux.cmake
 ninja -C build/linux nightglass_bench i386-machine >/dev/null
 bench=build/linux/bench/nightglass_bench
 
-# As in the test command: a native kernel reports its own machine, the user-mode emulator i686 on
-# a 64-bit kernel.
-machine=$(build/linux/i386-machine)
-native=0
-if [ "$machine" = "$(uname -m)" ]; then
-  native=1
-  echo "i386 programs run natively on this kernel ($(uname -m))"
-else
-  echo "i386 programs run through the user-mode emulator: $(/usr/bin/qemu-i386 --version | head -n 1) (they see machine $machine, the kernel is $(uname -m))"
-fi
+source scripts/i386_runner.sh
+i386_runner build/linux/i386-machine
 
-if [ "$native" -eq 1 ]; then
+if [ "$i386_native" -eq 1 ]; then
   args=("$@")
   if [[ " $* " != *" --benchmark_filter="* ]]; then args+=("--benchmark_filter=: "); fi
   "$bench" "${args[@]}"

@@ -88,8 +88,11 @@ i386_probe=$(ASAN_OPTIONS=detect_leaks=0 "$i386/i386_machine" 2>&1) || true
 if [ "$i386_probe" != "$(uname -m)" ]; then
   # LeakSanitizer stops the program's threads at exit to look for leaks, which it cannot do through
   # the user-mode emulator: there the program would hang at exit.
-  export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
-  echo "fuzz: i386 programs run through a user-mode emulator here: their leak check is off"
+  # (the test command may have switched it off already)
+  if [[ ":${ASAN_OPTIONS:-}:" != *":detect_leaks=0:"* ]]; then
+    export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+    echo "fuzz: i386 programs run through a user-mode emulator here: their leak check is off"
+  fi
 fi
 if ! out=$("$i386/startup_fuzzer" -help=1 2>&1); then
   if [ "$i386_probe" = "$(uname -m)" ]; then

@@ -41,13 +41,10 @@ ninja -C build/linux -j "$jobs"
 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 ninja -C build/windows -j "$jobs"
 
-# Which runner the i386 programs below use: a native kernel reports its own machine (x86_64 or
-# i686), the user-mode emulator always reports i686 to the programs it runs on a 64-bit kernel.
-machine=$(build/linux/i386-machine)
-if [ "$machine" = "$(uname -m)" ]; then
-  echo "i386 programs run natively on this kernel ($(uname -m))"
-else
-  echo "i386 programs run through the user-mode emulator: $(/usr/bin/qemu-i386 --version | head -n 1) (they see machine $machine, the kernel is $(uname -m))"
+# Which runner the i386 programs below use.
+source scripts/i386_runner.sh
+i386_runner build/linux/i386-machine
+if [ "$i386_native" -eq 0 ]; then
   # LeakSanitizer stops the program's threads at exit to look for leaks, which it cannot do through
   # the user-mode emulator: a sanitizer program would hang at exit there.
   export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
@@ -64,7 +61,7 @@ ninja -C build/linux-asan -j "$jobs"
 if asan_error=$(build/linux-asan/i386-machine 2>&1 >/dev/null); then
   echo "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer):"
   ctest --test-dir build/linux-asan --output-on-failure -j "$jobs"
-elif [ "$machine" = "$(uname -m)" ]; then
+elif [ "$i386_native" -eq 1 ]; then
   echo "$asan_error" >&2
   echo "the sanitizer build's programs do not start on this machine" >&2
   exit 1
