@@ -10,6 +10,7 @@
 
 #include "features/shooting_stars/shooting_stars.h"
 #include "features/stars/star_field.h"
+#include "features/vehicle_lights/vehicle_light_loader.h"
 #include "settings/convert.h"
 #include "settings/line_splitter.h"
 #include "tools/check/text.h"
@@ -209,7 +210,8 @@ class Checker {
         if (use.asked) add(use.key, r);
       }
     }
-    for (const std::string& key : runs_.vehicle_section_keys) {
+    for (const std::string_view name : kVehicleSectionKeys) {
+      const std::string key(name);
       if (!places_.contains(key)) vocabulary_.push_back(key);
       vehicle_keys_.insert(key);
     }
@@ -463,9 +465,9 @@ class Checker {
       std::string message = Quoted(line.key) + " names no custom light field, so it sets nothing, though it "
                             "still makes custom light " + std::to_string(light) + " exist";
       std::vector<std::string> fields;
-      for (const std::string& key : runs_.vehicle_section_keys) {
-        if (const size_t at = key.find("Light_"); at != std::string::npos) {
-          fields.push_back(number + kCustomInfix.data() + key.substr(at + 6));
+      for (const std::string_view key : kVehicleSectionKeys) {
+        if (const size_t at = key.find("Light_"); at != std::string_view::npos) {
+          fields.push_back(number + kCustomInfix.data() + std::string(key.substr(at + 6)));
         }
       }
       if (const std::string near = ClosestKey(line.key, fields); !near.empty()) {

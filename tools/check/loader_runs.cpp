@@ -165,14 +165,5 @@ LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
     run.table = VehicleSectionTable(lines, static_cast<int>(index));
     RunVehicleSection(run);
   }
-
-  // What the vehicle lights look up in a model section, from one that holds nothing but a model.
-  LoaderRun probe;
-  probe.section = "Veh_";
-  probe.table = {{"Model", "0"}};
-  RunVehicleSection(probe);
-  for (const KeyUse& use : probe.uses) {
-    if (use.asked) result.vehicle_section_keys.push_back(use.key);
-  }
   return result;
 }

@@ -45,8 +45,6 @@ struct LoaderRun {
 
 struct LoaderRuns {
   std::vector<LoaderRun> runs;  // in the order the plugin's start-up runs them
-  // The keys the vehicle lights look up in a model section.
-  std::vector<std::string> vehicle_section_keys;
 };
 
 // Runs every loader on the file at `path`, whose lines are `lines`.
