@@ -135,8 +135,6 @@ void RunVehicleSection(LoaderRun& run) {
 
 }  // namespace
 
-bool NamesVehicleSection(const std::string& name) noexcept { return IsVehicleSectionName(name); }
-
 LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
   LoaderRuns result;
   for (const Loader& loader : kLoaders) {
@@ -155,7 +153,7 @@ LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
   }
 
   for (size_t index = 0; index < lines.sections.size(); ++index) {
-    if (!NamesVehicleSection(lines.sections[index].name)) continue;
+    if (!IsVehicleSectionName(lines.sections[index].name)) continue;
     LoaderRun& run = result.runs.emplace_back();
     run.loader = "vehicle lights";
     run.plural = true;

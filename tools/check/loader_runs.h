@@ -49,6 +49,3 @@ struct LoaderRuns {
 
 // Runs every loader on the file at `path`, whose lines are `lines`.
 LoaderRuns RunLoaders(const char* path, const FileLines& lines);
-
-// The vehicle lights' rule for the names of model sections.
-bool NamesVehicleSection(const std::string& name) noexcept;
