@@ -137,6 +137,9 @@ void RunVehicleSection(LoaderRun& run) {
 
 LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
   LoaderRuns result;
+  // Read once; each whole-file loader converts its own copy, so that every run's uses point into
+  // strings of its own table.
+  const SettingsTable whole_file = ReadAllSettingsFrom(path);
   for (const Loader& loader : kLoaders) {
     LoaderRun& run = result.runs.emplace_back();
     run.loader = loader.name;
@@ -146,7 +149,7 @@ LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
       run.section = loader.section;
       run.table = ReadSettingsSectionFrom(path, loader.section);
     } else {
-      run.table = ReadAllSettingsFrom(path);
+      run.table = whole_file;
     }
     UseRecorder recorder(run.table, run.uses);
     loader.run(run.table);
