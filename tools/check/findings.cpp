@@ -109,9 +109,9 @@ const RangeRule* RangeRuleFor(std::string_view key) {
 // ---------------------------------------------------------------------------------------------
 // Custom vehicle lights: "<number>-CustomLight_<field>", looked at in every key of a model section
 
-constexpr std::string_view kCustomInfix = "-CustomLight_";
-
-bool IsCustomLightKey(const std::string& key) { return key.find(kCustomInfix) != std::string::npos; }
+bool IsCustomLightKey(const std::string& key) {
+  return key.find(kVehicleCustomLightInfix) != std::string::npos;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -458,7 +458,7 @@ class Checker {
   // A "<number>-CustomLight_" key that the vehicle lights did not convert.
   void CheckCustomLightKey(size_t index) {
     const FileLine& line = Line(index);
-    const size_t infix = line.key.find(kCustomInfix);
+    const size_t infix = line.key.find(kVehicleCustomLightInfix);
     const std::string number = line.key.substr(0, infix);
     try {
       const int32_t light = ParseInt(number);
@@ -467,7 +467,7 @@ class Checker {
       std::vector<std::string> fields;
       for (const std::string_view key : kVehicleSectionKeys) {
         if (const size_t at = key.find("Light_"); at != std::string_view::npos) {
-          fields.push_back(number + kCustomInfix.data() + std::string(key.substr(at + 6)));
+          fields.push_back(number + std::string(kVehicleCustomLightInfix) + std::string(key.substr(at + 6)));
         }
       }
       if (const std::string near = ClosestKey(line.key, fields); !near.empty()) {
