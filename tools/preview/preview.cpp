@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "tools/preview/child.h"
@@ -99,11 +98,6 @@ void ParseSheet(const std::string& text, Options* options) {
     Malformed("contact sheet `" + text + "` would have " + std::to_string(tiles) +
               " tiles; at most " + std::to_string(kMostTiles));
   }
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // The first Nightglass.ini the plugin would open in `folder`, empty when none.
@@ -371,7 +365,7 @@ int RunPreview(const Options& options, std::ostream& out, std::ostream& err) {
       err << "nightglass-preview: note: no Nightglass.ini in " << tools.settings
           << " (nor in its plugins or scripts folder): the picture shows the plugin's defaults\n";
     } else {
-      scene.models = VehicleModels(ReadFile(tools.settings_file));
+      scene.models = VehicleModels(tools.settings_file);
     }
 
     std::vector<int> minutes{options.hour * 60 + options.minute};
