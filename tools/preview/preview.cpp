@@ -8,6 +8,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "settings/settings_file.h"
 #include "tools/preview/child.h"
 #include "tools/preview/png.h"
 #include "tools/preview/trace.h"
@@ -102,9 +103,7 @@ void ParseSheet(const std::string& text, Options* options) {
 
 // The first Nightglass.ini the plugin would open in `folder`, empty when none.
 std::string SettingsFileIn(const fs::path& folder) {
-  for (const fs::path& relative :
-       {fs::path("Nightglass.ini"), fs::path("plugins") / "Nightglass.ini",
-        fs::path("scripts") / "Nightglass.ini"}) {
+  for (const char* relative : kSettingsFilePaths) {
     std::error_code error;
     if (fs::is_regular_file(folder / relative, error)) return (folder / relative).string();
   }

@@ -207,6 +207,31 @@ class PreviewPictures : public ::testing::Test {
   std::vector<fs::path> folders_;
 };
 
+// The settings file of a folder is the one the plugin opens there: at the top, else in plugins,
+// else in scripts.
+TEST_F(PreviewPictures, FindsTheSettingsFileWhereThePluginLooks) {
+  const fs::path folder = Folder("");
+  Options options;
+  options.settings = folder.string();
+  options.hostsim = NIGHTGLASS_HOSTSIM_PATH;
+  options.plugin = NIGHTGLASS_PLUGIN_PATH;
+  const auto found = [&] {
+    const std::string file = FindTools(options).settings_file;
+    return file.empty() ? std::string() : fs::path(file).lexically_relative(folder).generic_string();
+  };
+  fs::remove(folder / "Nightglass.ini");
+  EXPECT_EQ(found(), "");
+  for (const char* place : {"scripts", "plugins"}) {
+    fs::create_directories(folder / place);
+    std::ofstream(folder / place / "Nightglass.ini") << "\n";
+  }
+  EXPECT_EQ(found(), "plugins/Nightglass.ini");
+  fs::remove(folder / "plugins" / "Nightglass.ini");
+  EXPECT_EQ(found(), "scripts/Nightglass.ini");
+  std::ofstream(folder / "Nightglass.ini") << "\n";
+  EXPECT_EQ(found(), "Nightglass.ini");
+}
+
 TEST_F(PreviewPictures, TheSameInputsGiveTheSameBytes) {
   const std::string folder = NIGHTGLASS_SOURCE_DIR "/examples";
   const auto png_hash = [&](int hour) {
