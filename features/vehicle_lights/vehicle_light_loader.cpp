@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::string_view kCustomInfix = "-CustomLight_";
+constexpr std::string_view kCustomInfix = kVehicleCustomLightInfix;
 
 // The start of each fixed light's keys in kVehicleSectionKeys, in the order of LightGroup.
 constexpr std::array<std::string_view, kLightGroupCount> kFixedLightPrefixes{

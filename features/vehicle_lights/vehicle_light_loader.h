@@ -41,6 +41,9 @@ inline constexpr std::array<std::string_view, kVehicleSectionKeyCount> kVehicleS
     "MiddleLight_OnTime",   "MiddleLight_OffTime", "MiddleLight_Size",      "MiddleLight_HourOn",
     "MiddleLight_HourOff",  "MiddleLight_PointLightBrightness"};
 
+// What every custom light key holds between its light number and its field.
+inline constexpr std::string_view kVehicleCustomLightInfix = "-CustomLight_";
+
 // Converts "VehicleLightsGlobalEnable", "EnablePointLight", "PointLightDirection",
 // "PointLightAtCenter", "PointLightOffset" and "PointLightDistanceFactor", each when present.
 void ConvertVehicleLightSettings(const SettingsTable& table, VehicleLightSettingsState& settings);

@@ -10,6 +10,7 @@
 
 #include "features/shooting_stars/shooting_stars.h"
 #include "features/stars/star_field.h"
+#include "features/vehicle_lights/vehicle_light_loader.h"
 #include "settings/convert.h"
 #include "settings/line_splitter.h"
 #include "tools/check/text.h"
@@ -108,9 +109,9 @@ const RangeRule* RangeRuleFor(std::string_view key) {
 // ---------------------------------------------------------------------------------------------
 // Custom vehicle lights: "<number>-CustomLight_<field>", looked at in every key of a model section
 
-constexpr std::string_view kCustomInfix = "-CustomLight_";
-
-bool IsCustomLightKey(const std::string& key) { return key.find(kCustomInfix) != std::string::npos; }
+bool IsCustomLightKey(const std::string& key) {
+  return key.find(kVehicleCustomLightInfix) != std::string::npos;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -209,7 +210,8 @@ class Checker {
         if (use.asked) add(use.key, r);
       }
     }
-    for (const std::string& key : runs_.vehicle_section_keys) {
+    for (const std::string_view name : kVehicleSectionKeys) {
+      const std::string key(name);
       if (!places_.contains(key)) vocabulary_.push_back(key);
       vehicle_keys_.insert(key);
     }
@@ -456,16 +458,16 @@ class Checker {
   // A "<number>-CustomLight_" key that the vehicle lights did not convert.
   void CheckCustomLightKey(size_t index) {
     const FileLine& line = Line(index);
-    const size_t infix = line.key.find(kCustomInfix);
+    const size_t infix = line.key.find(kVehicleCustomLightInfix);
     const std::string number = line.key.substr(0, infix);
     try {
       const int32_t light = ParseInt(number);
       std::string message = Quoted(line.key) + " names no custom light field, so it sets nothing, though it "
                             "still makes custom light " + std::to_string(light) + " exist";
       std::vector<std::string> fields;
-      for (const std::string& key : runs_.vehicle_section_keys) {
-        if (const size_t at = key.find("Light_"); at != std::string::npos) {
-          fields.push_back(number + kCustomInfix.data() + key.substr(at + 6));
+      for (const std::string_view key : kVehicleSectionKeys) {
+        if (const size_t at = key.find("Light_"); at != std::string_view::npos) {
+          fields.push_back(number + std::string(kVehicleCustomLightInfix) + std::string(key.substr(at + 6)));
         }
       }
       if (const std::string near = ClosestKey(line.key, fields); !near.empty()) {

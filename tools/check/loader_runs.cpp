@@ -135,10 +135,11 @@ void RunVehicleSection(LoaderRun& run) {
 
 }  // namespace
 
-bool NamesVehicleSection(const std::string& name) noexcept { return IsVehicleSectionName(name); }
-
 LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
   LoaderRuns result;
+  // Read once; each whole-file loader converts its own copy, so that every run's uses point into
+  // strings of its own table.
+  const SettingsTable whole_file = ReadAllSettingsFrom(path);
   for (const Loader& loader : kLoaders) {
     LoaderRun& run = result.runs.emplace_back();
     run.loader = loader.name;
@@ -148,14 +149,14 @@ LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
       run.section = loader.section;
       run.table = ReadSettingsSectionFrom(path, loader.section);
     } else {
-      run.table = ReadAllSettingsFrom(path);
+      run.table = whole_file;
     }
     UseRecorder recorder(run.table, run.uses);
     loader.run(run.table);
   }
 
   for (size_t index = 0; index < lines.sections.size(); ++index) {
-    if (!NamesVehicleSection(lines.sections[index].name)) continue;
+    if (!IsVehicleSectionName(lines.sections[index].name)) continue;
     LoaderRun& run = result.runs.emplace_back();
     run.loader = "vehicle lights";
     run.plural = true;
@@ -164,15 +165,6 @@ LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
     run.section_index = static_cast<int>(index);
     run.table = VehicleSectionTable(lines, static_cast<int>(index));
     RunVehicleSection(run);
-  }
-
-  // What the vehicle lights look up in a model section, from one that holds nothing but a model.
-  LoaderRun probe;
-  probe.section = "Veh_";
-  probe.table = {{"Model", "0"}};
-  RunVehicleSection(probe);
-  for (const KeyUse& use : probe.uses) {
-    if (use.asked) result.vehicle_section_keys.push_back(use.key);
   }
   return result;
 }

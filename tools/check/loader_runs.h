@@ -45,12 +45,7 @@ struct LoaderRun {
 
 struct LoaderRuns {
   std::vector<LoaderRun> runs;  // in the order the plugin's start-up runs them
-  // The keys the vehicle lights look up in a model section.
-  std::vector<std::string> vehicle_section_keys;
 };
 
 // Runs every loader on the file at `path`, whose lines are `lines`.
 LoaderRuns RunLoaders(const char* path, const FileLines& lines);
-
-// The vehicle lights' rule for the names of model sections.
-bool NamesVehicleSection(const std::string& name) noexcept;

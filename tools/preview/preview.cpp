@@ -6,9 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
+#include "settings/settings_file.h"
 #include "tools/preview/child.h"
 #include "tools/preview/png.h"
 #include "tools/preview/trace.h"
@@ -101,16 +101,9 @@ void ParseSheet(const std::string& text, Options* options) {
   }
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // The first Nightglass.ini the plugin would open in `folder`, empty when none.
 std::string SettingsFileIn(const fs::path& folder) {
-  for (const fs::path& relative :
-       {fs::path("Nightglass.ini"), fs::path("plugins") / "Nightglass.ini",
-        fs::path("scripts") / "Nightglass.ini"}) {
+  for (const char* relative : kSettingsFilePaths) {
     std::error_code error;
     if (fs::is_regular_file(folder / relative, error)) return (folder / relative).string();
   }
@@ -371,7 +364,7 @@ int RunPreview(const Options& options, std::ostream& out, std::ostream& err) {
       err << "nightglass-preview: note: no Nightglass.ini in " << tools.settings
           << " (nor in its plugins or scripts folder): the picture shows the plugin's defaults\n";
     } else {
-      scene.models = VehicleModels(ReadFile(tools.settings_file));
+      scene.models = VehicleModels(tools.settings_file);
     }
 
     std::vector<int> minutes{options.hour * 60 + options.minute};

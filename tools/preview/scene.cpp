@@ -6,6 +6,7 @@
 
 #include "settings/convert.h"
 #include "settings/line_splitter.h"
+#include "settings/reader.h"
 
 namespace preview {
 
@@ -179,7 +180,7 @@ std::string SceneScript(const SceneSettings& s) {
   return out.Text();
 }
 
-std::vector<int32_t> VehicleModels(std::string_view text) {
+std::vector<int32_t> VehicleModels(const std::string& settings_file) {
   std::vector<int32_t> models;
   bool in_vehicle_section = false;
   std::optional<int32_t> model;  // of the section being read: its last readable "Model"
@@ -188,13 +189,8 @@ std::vector<int32_t> VehicleModels(std::string_view text) {
       models.push_back(*model);
     model.reset();
   };
-  // Ctrl-Z ends a text file as the settings reader reads it.
-  text = text.substr(0, text.find('\x1A'));
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  // The lines as the plugin's settings reader hands them out (up to a Ctrl-Z, without line ends).
+  ForEachSettingsLineFrom(settings_file.c_str(), [&](std::string_view line) {
     const SettingsLine parts = SplitSettingsLine(line);
     if (parts.is_header) {
       section_end();
@@ -206,7 +202,7 @@ std::vector<int32_t> VehicleModels(std::string_view text) {
         model.reset();
       }
     }
-  }
+  });
   section_end();
   return models;
 }

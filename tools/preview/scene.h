@@ -62,10 +62,10 @@ bool HostDrawsMoon(int hour);
 // trail glows and the plane glows.
 std::string SceneScript(const SceneSettings& settings);
 
-// The models of the vehicle sections of a settings file's text: every section whose name holds
-// "Veh_", also those switched off with a name beginning "Veh_off", in file order without repeats.
-// A "Model" that is not a number is passed over.
-std::vector<int32_t> VehicleModels(std::string_view settings_text);
+// The models of the vehicle sections of the settings file at `settings_file`: every section whose
+// name holds "Veh_", also those switched off with a name beginning "Veh_off", in file order without
+// repeats. A "Model" that is not a number is passed over. None when the file does not open.
+std::vector<int32_t> VehicleModels(const std::string& settings_file);
 
 // Formats a float as the shortest text that reads back as the same float.
 std::string FloatText(float value);

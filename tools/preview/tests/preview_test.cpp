@@ -114,6 +114,16 @@ TEST(PreviewOptions, ClockTimesAndSheets) {
   EXPECT_EQ(ParseOptions({}).width, 1280);
 }
 
+// The vehicle models of a settings file holding `text`.
+std::vector<int32_t> VehicleModelsOf(const std::string& text) {
+  const fs::path file = fs::temp_directory_path() /
+                        ("nightglass-preview-models-" + std::to_string(ProcessId()) + ".ini");
+  std::ofstream(file, std::ios::binary) << text;
+  const std::vector<int32_t> models = VehicleModels(file.string());
+  fs::remove(file);
+  return models;
+}
+
 TEST(PreviewScene, VehicleModelsOfEverySectionNamedForVehicles) {
   const std::string text =
       "Model = 1\n"                       // before any section
@@ -124,7 +134,14 @@ TEST(PreviewScene, VehicleModelsOfEverySectionNamedForVehicles) {
       "[Veh_Typo]\nModel = bus\n"              // not a number
       "[Veh_Twice]\nModel = 12\nModel = 13\n"  // the last one counts
       "[Veh_Bad_Last]\nModel = 14\nModel = x\n";
-  EXPECT_EQ(VehicleModels(text), (std::vector<int32_t>{10, 11, 13}));
+  EXPECT_EQ(VehicleModelsOf(text), (std::vector<int32_t>{10, 11, 13}));
+  // The file's last line, without a line end, keeps a CR at its end; a Ctrl-Z ends the file.
+  EXPECT_EQ(VehicleModelsOf("[Veh_A]\nModel = 20\r"), (std::vector<int32_t>{20}));
+  EXPECT_EQ(VehicleModelsOf("[Veh_A]\nModel = 20\n[Veh_B]\r"), (std::vector<int32_t>{20}));
+  EXPECT_EQ(VehicleModelsOf("[Veh_A]\nModel = 20\x1A\n[Veh_B]\nModel = 21\n"),
+            (std::vector<int32_t>{20}));
+  EXPECT_EQ(VehicleModels((fs::temp_directory_path() / "nightglass-preview-no-such.ini").string()),
+            std::vector<int32_t>{});
   std::vector<int32_t> many(12);
   for (int i = 0; i < 12; ++i) many[i] = i;
   EXPECT_EQ(PlaceVehicles(many).size(), kMaxVehicles);
@@ -179,8 +196,7 @@ class PreviewPictures : public ::testing::Test {
     const Tools tools = FindTools(options);
     SceneSettings scene;
     scene.hour = hour;
-    std::ifstream in(tools.settings_file, std::ios::binary);
-    scene.models = VehicleModels(std::string(std::istreambuf_iterator<char>(in), {}));
+    scene.models = VehicleModels(tools.settings_file);
     return RenderPicture(scene, ReadTrace(RunScene(tools, scene)), width, height);
   }
 
@@ -190,6 +206,31 @@ class PreviewPictures : public ::testing::Test {
 
   std::vector<fs::path> folders_;
 };
+
+// The settings file of a folder is the one the plugin opens there: at the top, else in plugins,
+// else in scripts.
+TEST_F(PreviewPictures, FindsTheSettingsFileWhereThePluginLooks) {
+  const fs::path folder = Folder("");
+  Options options;
+  options.settings = folder.string();
+  options.hostsim = NIGHTGLASS_HOSTSIM_PATH;
+  options.plugin = NIGHTGLASS_PLUGIN_PATH;
+  const auto found = [&] {
+    const std::string file = FindTools(options).settings_file;
+    return file.empty() ? std::string() : fs::path(file).lexically_relative(folder).generic_string();
+  };
+  fs::remove(folder / "Nightglass.ini");
+  EXPECT_EQ(found(), "");
+  for (const char* place : {"scripts", "plugins"}) {
+    fs::create_directories(folder / place);
+    std::ofstream(folder / place / "Nightglass.ini") << "\n";
+  }
+  EXPECT_EQ(found(), "plugins/Nightglass.ini");
+  fs::remove(folder / "plugins" / "Nightglass.ini");
+  EXPECT_EQ(found(), "scripts/Nightglass.ini");
+  std::ofstream(folder / "Nightglass.ini") << "\n";
+  EXPECT_EQ(found(), "Nightglass.ini");
+}
 
 TEST_F(PreviewPictures, TheSameInputsGiveTheSameBytes) {
   const std::string folder = NIGHTGLASS_SOURCE_DIR "/examples";
