@@ -7,6 +7,7 @@
 
 #include "plugin/host_build.h"
 #include "plugin/host_interface.h"
+#include "plugin/host_render_states.h"
 #include "plugin/platform.h"
 
 inline constexpr uint32_t kHostSetRenderStateAddress = 0x649BA0;
@@ -15,17 +16,6 @@ inline constexpr uint32_t kHostCameraPositionAddress = 0x7E46B8;
 inline constexpr uint32_t kHostCameraForwardAddress = 0x7E4698;
 inline constexpr uint32_t kHostCameraRightAddress = 0x7E4688;
 inline constexpr uint32_t kHostSpriteTextureAddress = 0x695538;
-
-// Render state ids and values as the host numbers them.
-inline constexpr uint32_t kRenderTextureRaster = 1;
-inline constexpr uint32_t kRenderDepthTest = 6;
-inline constexpr uint32_t kRenderDepthWrite = 8;
-inline constexpr uint32_t kRenderSourceBlend = 10;
-inline constexpr uint32_t kRenderDestBlend = 11;
-inline constexpr uint32_t kRenderVertexAlpha = 12;
-inline constexpr uint32_t kBlendOne = 2;
-inline constexpr uint32_t kBlendSourceAlpha = 5;
-inline constexpr uint32_t kBlendInverseSourceAlpha = 6;
 
 struct HostVector {
   float x, y, z;

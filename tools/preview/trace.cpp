@@ -5,6 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "plugin/host_render_states.h"
+
 namespace preview {
 
 namespace {
@@ -78,12 +80,6 @@ uint8_t Channel(const TraceLine& line, const char* key) {
   return static_cast<uint8_t>(line.Int(key) & 0xFF);
 }
 
-// Render states as the host numbers them.
-constexpr int64_t kDepthTest = 6;
-constexpr int64_t kSourceBlend = 10;
-constexpr int64_t kDestBlend = 11;
-constexpr int64_t kBlendOne = 2;
-
 }  // namespace
 
 std::optional<TraceLine> TraceLine::Parse(std::string_view text) {
@@ -142,7 +138,7 @@ std::vector<float> TraceLine::Floats(const std::string& key) const {
 TraceFrame ReadTrace(std::string_view trace) {
   TraceFrame frame;
   // The host's render states before the plugin touches them: alpha blending, depth test on.
-  int64_t source_blend = 5, dest_blend = 6;
+  int64_t source_blend = kBlendSourceAlpha, dest_blend = kBlendInverseSourceAlpha;
   bool depth_test = true;
   std::size_t number = 0;
   while (!trace.empty()) {
@@ -164,9 +160,9 @@ TraceFrame ReadTrace(std::string_view trace) {
     const std::string call = line.Text("call");
     if (call == "SetRenderState") {
       const int64_t state = line.Int("state", -1), value = line.Int("value", -1);
-      if (state == kDepthTest) depth_test = value != 0;
-      if (state == kSourceBlend) source_blend = value;
-      if (state == kDestBlend) dest_blend = value;
+      if (state == kRenderDepthTest) depth_test = value != 0;
+      if (state == kRenderSourceBlend) source_blend = value;
+      if (state == kRenderDestBlend) dest_blend = value;
     } else if (call == "DrawSprite" || call == "DrawSpriteAlt") {
       const Sprite sprite{line.Float("x"),    line.Float("y"),
                           line.Float("z"),    line.Float("w"),
