@@ -105,7 +105,7 @@ TEST(FrameAllocation, NoFrameAfterTheFirstAllocatesNorDoesAnyHook) {
     const std::array<uint32_t, hostsim::kPlaneBranchArgs> decision{1, 0};
     // One frame of the game: the update and draw sites, and every hook site the plugin redirects.
     const auto frame = [&] {
-      *time += 16;
+      *time = *time + 16;
       host.CallSite(layout.update_site, {});
       host.CallSite(layout.draw_site, {});
       host.CallSite(hostsim::kMoonSite, sprite);

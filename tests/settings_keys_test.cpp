@@ -296,7 +296,9 @@ TEST(ParseFloat, PlainDecimalsAgreeWithTheCLibraryAndTheStream) {
     const std::vector<float> streamed = StreamNumbers<float>(text);
     const FloatList3 list = ParseVectorList(text);
     ASSERT_EQ(list.count, static_cast<int>(streamed.size())) << text;
-    if (list.count == 1) EXPECT_TRUE(SameFloat(list.values[0], streamed[0])) << text;
+    if (list.count == 1) {
+      EXPECT_TRUE(SameFloat(list.values[0], streamed[0])) << text;
+    }
   }
 }
 
