@@ -49,11 +49,8 @@ void PatchSite(uint32_t listed_site, const void* hook) noexcept {
 
 TrailGlow TrailGlowValues(const SkyLogoElement& element, float phase, uint32_t host_time) noexcept {
   TrailGlow glow{element.Colour[0], element.Colour[1], element.Colour[2], 255, element.Size};
-  if (element.Type == ElementType::Blink) {
-    glow.Alpha = ElementBlinkLit(element, host_time) ? 255 : 0;  // still registered when dark
-  } else if (element.Type == ElementType::Pulse) {
-    glow.Alpha = GlowPulseAlpha(host_time, phase);
-  }
+  // A blinking glow is still registered when dark, with alpha 0.
+  glow.Alpha = GlowAlpha(ElementBlinkFactor(element, {kGlowPulseRate, phase}, host_time));
   return glow;
 }
 

@@ -1,6 +1,5 @@
 #include "features/sky_logo/sky_logo.h"
 
-#include <cmath>
 #include <limits>
 
 #include "injector/hooking.h"
@@ -35,6 +34,7 @@ uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const S
   if (SceneSuppressesSky(HostSceneCode())) return 0;
   const float fade = HourWindowFade(window, HostClockHour(), HostClockMinute());
   if (!(fade > 0.0f)) return 0;
+  // A steady element would get 1 * fade, which is fade; not asking keeps its draw shorter.
   const bool flashes = element.Type == ElementType::Blink || element.Type == ElementType::Pulse;
   const float share = flashes ? ElementBlinkFactor(element, pulse, HostTimeNow()) * fade : fade;
   // At full strength every channel is its colour.
@@ -87,21 +87,6 @@ float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute
                         hour < 1u << 16 && minute < 1u << 16;
   if (ordinary) return WindowFade<int32_t>(window, hour, minute);
   return WindowFade<int64_t>(window, hour, minute);
-}
-
-float ElementBlinkFactor(const SkyLogoElement& element, LogoPulse pulse, uint32_t host_time) noexcept {
-  switch (element.Type) {
-    case ElementType::Blink:
-      return ElementBlinkLit(element, host_time) ? 1.0f : 0.0f;
-    case ElementType::Pulse: {
-      // Single precision throughout; only the sine is taken in double and rounded back to float.
-      const float x = static_cast<float>(host_time) * pulse.Rate + pulse.Phase;
-      const float sine = static_cast<float>(std::sin(static_cast<double>(x)));
-      return (sine + 1.0f) * 0.5f;
-    }
-    default:
-      return 1.0f;
-  }
 }
 
 uint8_t LogoChannel(uint8_t colour, float share) noexcept {
