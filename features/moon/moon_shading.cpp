@@ -2,13 +2,11 @@
 
 #include <cmath>
 
+#include "features/flashing.h"
+
 uint8_t MoonBlinkAlpha(int32_t on_time, int32_t off_time, int32_t host_time, uint8_t host_alpha) noexcept {
-  const int64_t period = MoonPeriod(on_time, off_time);
-  if (period <= 0) return host_alpha;
-  // C++ remainder truncates toward zero: a negative time gives a remainder in (-period, 0], which
-  // is below any positive on time and so lit.
-  const int64_t into_cycle = int64_t{host_time} % period;
-  return into_cycle < on_time ? 255 : 0;
+  if (MoonPeriod(on_time, off_time) <= 0) return host_alpha;
+  return BlinkLit(on_time, off_time, host_time) ? 255 : 0;
 }
 
 float MoonPulseBrightness(int32_t on_time, int32_t off_time, uint32_t host_time) noexcept {
