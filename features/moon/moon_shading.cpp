@@ -1,7 +1,5 @@
 #include "features/moon/moon_shading.h"
 
-#include <cmath>
-
 #include "features/flashing.h"
 
 uint8_t MoonBlinkAlpha(int32_t on_time, int32_t off_time, int32_t host_time, uint8_t host_alpha) noexcept {
@@ -10,15 +8,7 @@ uint8_t MoonBlinkAlpha(int32_t on_time, int32_t off_time, int32_t host_time, uin
 }
 
 float MoonPulseBrightness(int32_t on_time, int32_t off_time, uint32_t host_time) noexcept {
-  int64_t period = MoonPeriod(on_time, off_time);
-  if (period <= 0) period = 1000;
-  // Single precision throughout; only the sine is taken in double and rounded back to float.
-  const float two_pi = 6.283185307179586f;
-  const float seconds = static_cast<float>(period) / 1000.0f;
-  const float angular = two_pi / (seconds * 1000.0f);
-  const float phase = angular * static_cast<float>(host_time);
-  const float sine = static_cast<float>(std::sin(static_cast<double>(phase)));
-  return (sine + 1.0f) * 0.5f;
+  return PeriodPulseShare(PulsePeriod(on_time, off_time), host_time);
 }
 
 uint8_t MoonTintChannel(uint8_t tint, uint8_t channel, float brightness) noexcept {
