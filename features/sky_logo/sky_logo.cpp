@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "features/stars/star_brightness.h"
 #include "injector/hooking.h"
 #include "plugin/events.h"
 #include "plugin/host_build.h"
@@ -20,12 +21,6 @@ constexpr int64_t kMinutesPerDay = 1440;
 using HostSpriteSlots = uint32_t (*)(float x, float y, float z, float width, float height, uint32_t red,
                                      uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
                                      uint32_t alpha) noexcept;
-
-// Limits to 0 to 1; NaN counts as 0 (a fade of no length at its boundary minute divides 0 by 0).
-float ClampUnit(float value) noexcept {
-  if (!(value > 0.0f)) return 0.0f;
-  return value < 1.0f ? value : 1.0f;
-}
 
 // The body of both hooks: decides how strongly the sprite shows and draws it with `routine`.
 uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const SkyLogoWindow& window,
@@ -64,7 +59,8 @@ float WindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) no
   if (past_midnight && now < start) now += kMinutesPerDay;
   if (now < start || now > end) return 0.0f;
 
-  // A negative or NaN length fails its test, so that fade does nothing.
+  // A negative or NaN length fails its test, so that fade does nothing. A fade of no length divides
+  // 0 by 0 at its boundary minute, and ClampUnit takes that NaN as 0.
   const float fade_in = window.FadeInDuration * 60.0f;
   if (window.FadeInEnable && static_cast<float>(now) <= static_cast<float>(start) + fade_in) {
     return ClampUnit(static_cast<float>(now - start) / fade_in);
@@ -90,10 +86,7 @@ float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute
 }
 
 uint8_t LogoChannel(uint8_t colour, float share) noexcept {
-  const float value = static_cast<float>(colour) * share;
-  if (!(value > 0.0f)) return 0;
-  if (value >= 255.0f) return 255;
-  return static_cast<uint8_t>(static_cast<int32_t>(value));
+  return SaturateToByte(static_cast<float>(colour) * share);
 }
 
 uint32_t LogoRSpriteHook(float x, float y, float z, float width, float height, uint32_t /*red*/,

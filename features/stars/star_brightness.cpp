@@ -17,12 +17,6 @@ float FadeShare(int64_t elapsed, float length) noexcept {
   return static_cast<float>(elapsed) / length;
 }
 
-// Limits to 0 to 1; NaN counts as 0.
-float ClampUnit(float value) noexcept {
-  if (!(value > 0.0f)) return 0.0f;
-  return value < 1.0f ? value : 1.0f;
-}
-
 }  // namespace
 
 int32_t FieldAlpha(const StarSettings& s, uint32_t hour, uint32_t minute) noexcept {

@@ -2,12 +2,11 @@
 
 #include <cmath>
 
+#include "features/stars/star_brightness.h"
+
 uint8_t PulseAlpha(uint32_t period, uint32_t t) noexcept {
-  const float value = PeriodPulseShare(period, t) * 255.0f;
-  // Within [0, 255] for every finite angle; the bounds keep the conversion defined regardless.
-  if (!(value > 0.0f)) return 0;
-  if (value >= 255.0f) return 255;
-  return static_cast<uint8_t>(value);
+  // Within [0, 255] for every finite angle; the saturation keeps the conversion defined regardless.
+  return SaturateToByte(PeriodPulseShare(period, t) * 255.0f);
 }
 
 PointLightPlacement FixedPointLight(const VehicleFrame& v, const LightVector& glow,
