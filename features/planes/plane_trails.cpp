@@ -40,11 +40,6 @@ uint32_t __attribute__((cdecl)) TrailGlowSecondaryHook(uint32_t, const float* po
   return plugin::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
 }
 
-void PatchSite(uint32_t listed_site, const void* hook) noexcept {
-  // E8 rel32: CALL the hook in place of the host's CALL; never undone.
-  PatchCall(RebaseHostAddress(listed_site), hook);
-}
-
 }  // namespace
 
 TrailGlow TrailGlowValues(const SkyLogoElement& element, float phase, uint32_t host_time) noexcept {
@@ -55,12 +50,13 @@ TrailGlow TrailGlowValues(const SkyLogoElement& element, float phase, uint32_t h
 }
 
 void PatchPlaneTrails() noexcept {
-  PatchSite(kHostTrailGlowSites[0], reinterpret_cast<const void*>(&TrailGlowHook<0>));
-  PatchSite(kHostTrailGlowSites[1], reinterpret_cast<const void*>(&TrailGlowHook<1>));
-  PatchSite(kHostTrailGlowSites[2], reinterpret_cast<const void*>(&TrailGlowHook<2>));
-  PatchSite(kHostTrailGlowSecondarySites[0], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<0>));
-  PatchSite(kHostTrailGlowSecondarySites[1], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<1>));
-  PatchSite(kHostTrailGlowSecondarySites[2], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<2>));
+  // E8 rel32: CALL the hook in place of the host's CALL; never undone.
+  PatchCall(kHostTrailGlowSites[0], reinterpret_cast<const void*>(&TrailGlowHook<0>));
+  PatchCall(kHostTrailGlowSites[1], reinterpret_cast<const void*>(&TrailGlowHook<1>));
+  PatchCall(kHostTrailGlowSites[2], reinterpret_cast<const void*>(&TrailGlowHook<2>));
+  PatchCall(kHostTrailGlowSecondarySites[0], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<0>));
+  PatchCall(kHostTrailGlowSecondarySites[1], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<1>));
+  PatchCall(kHostTrailGlowSecondarySites[2], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<2>));
 }
 
 PlaneTrailsPatch_New::PlaneTrailsPatch_New() {

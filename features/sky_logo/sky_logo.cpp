@@ -115,8 +115,8 @@ void PatchRStarLogo() noexcept {
     WriteHostByte(kHostLogoHourOperands[i], static_cast<uint8_t>(hour));
   }
   // E8 rel32: CALL the hook in place of the host's CALL of its sprite routine; never undone.
-  PatchCall(RebaseHostAddress(kHostLogoRSpriteSite), reinterpret_cast<const void*>(&LogoRSpriteHook));
-  PatchCall(RebaseHostAddress(kHostLogoStarSpriteSite), reinterpret_cast<const void*>(&LogoStarSpriteHook));
+  PatchCall(kHostLogoRSpriteSite, reinterpret_cast<const void*>(&LogoRSpriteHook));
+  PatchCall(kHostLogoStarSpriteSite, reinterpret_cast<const void*>(&LogoStarSpriteHook));
 }
 
 RStarLogoPatch::RStarLogoPatch() {
