@@ -11,12 +11,8 @@ MoonSettingsState MoonSettings;
 
 namespace {
 
-// The host sprite routine seen as eleven 32-bit slots, so that the 8-bit arguments are pushed as
-// the whole slots the hook received rather than re-extended from their low byte.
-using HostSpriteSlots = void (*)(float x, float y, float z, float width, float height, uint32_t red,
-                                 uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
-                                 uint32_t alpha) noexcept;
-
+// The host sprite routine as slots, so that the 8-bit arguments are pushed as the whole slots the
+// hook received rather than re-extended from their low byte. The moon hook returns nothing.
 HostSpriteSlots HostSprite() noexcept {
   return reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(kHostDrawSpriteAddress));
 }
@@ -54,7 +50,8 @@ void MoonSpriteHook(float x, float y, float z, float width, float height, uint32
   plugin::GuardHostCall([&] {
     // Settings that change nothing hand the host's call on as it came.
     if (LeavesMoonAsDrawn(MoonSettings)) {
-      return HostSprite()(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
+      HostSprite()(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
+      return;
     }
     DrawShadedMoon(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
   });

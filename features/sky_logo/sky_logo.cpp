@@ -16,12 +16,6 @@ namespace {
 
 constexpr int64_t kMinutesPerDay = 1440;
 
-// The host sprite routines seen as eleven 32-bit slots; the 8-bit arguments are passed as whole
-// slots holding 0 to 255.
-using HostSpriteSlots = uint32_t (*)(float x, float y, float z, float width, float height, uint32_t red,
-                                     uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
-                                     uint32_t alpha) noexcept;
-
 // The body of both hooks: decides how strongly the sprite shows and draws it with `routine`.
 uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const SkyLogoWindow& window,
                         LogoPulse pulse, float x, float y, float z, float width, float height,
@@ -39,7 +33,8 @@ uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const S
     green = LogoChannel(element.Colour[1], share);
     blue = LogoChannel(element.Colour[2], share);
   }
-  // In the dark phase of a blink the sprite is still drawn, black.
+  // In the dark phase of a blink the sprite is still drawn, black. Both sprite routines take the
+  // same eleven slots; the 8-bit ones hold 0 to 255.
   return reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(routine))(
       x, y, z, element.Size * width, element.Size * height, red, green, blue, 255, recip_z, 255);
 }
