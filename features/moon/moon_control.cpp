@@ -57,10 +57,14 @@ void MoonSpriteHook(float x, float y, float z, float width, float height, uint32
   });
 }
 
-void StartMoonControl(uint8_t* site) {
-  LoadMoonSettings(MoonSettings);
+void PatchMoonSprite(uint8_t* site) noexcept {
   // E8 rel32: CALL MoonSpriteHook in place of the host's CALL of its sprite routine; never undone.
   PatchCall(site, reinterpret_cast<const void*>(&MoonSpriteHook));
+}
+
+void StartMoonControl(uint8_t* site) {
+  LoadMoonSettings(MoonSettings);
+  PatchMoonSprite(site);
 }
 
 MoonControl::MoonControl() {
