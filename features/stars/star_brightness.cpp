@@ -1,6 +1,5 @@
 #include "features/stars/star_brightness.h"
 
-#include <cmath>
 #include <limits>
 
 // Divisions by zero and NaNs below rely on IEEE arithmetic.
