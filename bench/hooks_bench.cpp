@@ -15,7 +15,6 @@
 #include "features/planes/plane_pre_render.h"
 #include "features/planes/plane_trails.h"
 #include "features/sky_logo/sky_logo.h"
-#include "injector/patching.h"
 #include "plugin/host_address.h"
 
 namespace bench {
@@ -47,8 +46,7 @@ const std::vector<std::pair<uint32_t, SiteBytes>>& Sites() {
     addresses.push_back(kHostPlaneAmberGlowSite);
     std::vector<std::pair<uint32_t, SiteBytes>> bytes;
     for (uint32_t site : addresses) bytes.push_back({site, {Host().Image().Read(site, 5), {}}});
-    PatchCall(RebaseHostAddress(kHostMoonSpriteSite),
-              reinterpret_cast<const void*>(&MoonSpriteHook));
+    PatchMoonSprite(RebaseHostAddress(kHostMoonSpriteSite));
     PatchRStarLogo();
     PatchPlaneTrails();
     PatchPlanePreRender();

@@ -106,6 +106,10 @@ void* PatchCall(uint8_t* address, const void* target) noexcept {
   return previous;
 }
 
+void* PatchCall(uint32_t listed_address, const void* target) noexcept {
+  return PatchCall(RebaseHostAddress(listed_address), target);
+}
+
 NopOriginalsMap* NopOriginals = nullptr;
 
 void PatchNop(uint32_t listed_address, uint32_t size) {

@@ -45,7 +45,8 @@ void WriteHostBytes(uint8_t* address, const void* source, uint32_t size, bool un
 void* ReadCallTarget(const uint8_t* address) noexcept;
 
 // Writes a 5-byte CALL of `target` at `address`; returns the destination the instruction had before.
-void* PatchCall(uint8_t* address, const void* target) noexcept;
+void* PatchCall(uint8_t* address, const void* target) noexcept;                // actual
+void* PatchCall(uint32_t listed_address, const void* target) noexcept;          // listed
 
 // Fills `size` bytes at the listed address with 0x90, remembering the first bytes found per address.
 void PatchNop(uint32_t listed_address, uint32_t size);

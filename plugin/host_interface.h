@@ -17,6 +17,13 @@ using HostSpriteRoutine = void (*)(float x, float y, float z, float width, float
                                    uint8_t green, uint8_t blue, int32_t intensity, float recip_z,
                                    uint8_t alpha) noexcept;
 
+// The same routine seen as eleven 32-bit slots and with its result: a hook hands on the whole slots
+// it received (the host reads only the low 8 bits of red, green, blue and alpha) and can return
+// what the routine returned.
+using HostSpriteSlots = uint32_t (*)(float x, float y, float z, float width, float height, uint32_t red,
+                                     uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
+                                     uint32_t alpha) noexcept;
+
 // Host glow routine: id; red, green, blue, alpha; pointer to a world position (3 floats); size; far
 // distance; an integer; six zeros; 1.5.
 using HostGlowRoutine = uint32_t (*)(uint32_t id, uint8_t red, uint8_t green, uint8_t blue,

@@ -105,6 +105,20 @@ TEST(PatchCall, WritesACallAndReturnsThePreviousDestination) {
   });
 }
 
+TEST(PatchCall, ListedSiteIsRebasedToTheImage) {
+  EXPECT_ISOLATED({
+    // Nothing is mapped at the listed address itself: only the rebased site can be written.
+    hostsim::EmulatedHost host(100, 0x1000000, nullptr);
+    hostsim::HostImage& image = host.Image();
+    host.Poke(kScratch, Bytes({0xE8, 0x00, 0x01, 0x00, 0x00}));
+    EXPECT_EQ(PatchCall(kScratch, image.At(kScratch2)), image.At(kScratch + 0x105));
+    std::vector<uint8_t> call{0xE8};
+    Concat(call, Le32(kScratch2 - (kScratch + 5)));
+    EXPECT_EQ(image.Read(kScratch, 5), call);
+    EXPECT_EQ(image.Protection(kScratch), "r-x");
+  });
+}
+
 TEST(PatchCall, PageSpanningSiteKeepsBothPagesProtection) {
   EXPECT_ISOLATED({
     hostsim::EmulatedHost host(100, hostsim::kDefaultBase, nullptr);

@@ -11,12 +11,8 @@ MoonSettingsState MoonSettings;
 
 namespace {
 
-// The host sprite routine seen as eleven 32-bit slots, so that the 8-bit arguments are pushed as
-// the whole slots the hook received rather than re-extended from their low byte.
-using HostSpriteSlots = void (*)(float x, float y, float z, float width, float height, uint32_t red,
-                                 uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
-                                 uint32_t alpha) noexcept;
-
+// The host sprite routine as slots, so that the 8-bit arguments are pushed as the whole slots the
+// hook received rather than re-extended from their low byte. The moon hook returns nothing.
 HostSpriteSlots HostSprite() noexcept {
   return reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(kHostDrawSpriteAddress));
 }
@@ -54,16 +50,21 @@ void MoonSpriteHook(float x, float y, float z, float width, float height, uint32
   plugin::GuardHostCall([&] {
     // Settings that change nothing hand the host's call on as it came.
     if (LeavesMoonAsDrawn(MoonSettings)) {
-      return HostSprite()(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
+      HostSprite()(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
+      return;
     }
     DrawShadedMoon(x, y, z, width, height, red, green, blue, intensity, recip_z, alpha);
   });
 }
 
-void StartMoonControl(uint8_t* site) {
-  LoadMoonSettings(MoonSettings);
+void PatchMoonSprite(uint8_t* site) noexcept {
   // E8 rel32: CALL MoonSpriteHook in place of the host's CALL of its sprite routine; never undone.
   PatchCall(site, reinterpret_cast<const void*>(&MoonSpriteHook));
+}
+
+void StartMoonControl(uint8_t* site) {
+  LoadMoonSettings(MoonSettings);
+  PatchMoonSprite(site);
 }
 
 MoonControl::MoonControl() {

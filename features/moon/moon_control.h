@@ -35,8 +35,10 @@ void __attribute__((cdecl)) MoonSpriteHook(float x, float y, float z, float widt
                                            uint32_t red, uint32_t green, uint32_t blue,
                                            int32_t intensity, float recip_z, uint32_t alpha);
 
-// Reads the moon settings into MoonSettings and points the CALL at `site` (an actual address) to
-// MoonSpriteHook.
+// Points the CALL at `site` (an actual address) to MoonSpriteHook. Uses MoonSettings as it stands.
+void PatchMoonSprite(uint8_t* site) noexcept;
+
+// Reads the moon settings into MoonSettings, then PatchMoonSprite(site).
 void StartMoonControl(uint8_t* site);
 
 // The feature: its one instance registers the start-up work.

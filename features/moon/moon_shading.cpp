@@ -1,26 +1,14 @@
 #include "features/moon/moon_shading.h"
 
-#include <cmath>
+#include "features/flashing.h"
 
 uint8_t MoonBlinkAlpha(int32_t on_time, int32_t off_time, int32_t host_time, uint8_t host_alpha) noexcept {
-  const int64_t period = MoonPeriod(on_time, off_time);
-  if (period <= 0) return host_alpha;
-  // C++ remainder truncates toward zero: a negative time gives a remainder in (-period, 0], which
-  // is below any positive on time and so lit.
-  const int64_t into_cycle = int64_t{host_time} % period;
-  return into_cycle < on_time ? 255 : 0;
+  if (MoonPeriod(on_time, off_time) <= 0) return host_alpha;
+  return BlinkLit(on_time, off_time, host_time) ? 255 : 0;
 }
 
 float MoonPulseBrightness(int32_t on_time, int32_t off_time, uint32_t host_time) noexcept {
-  int64_t period = MoonPeriod(on_time, off_time);
-  if (period <= 0) period = 1000;
-  // Single precision throughout; only the sine is taken in double and rounded back to float.
-  const float two_pi = 6.283185307179586f;
-  const float seconds = static_cast<float>(period) / 1000.0f;
-  const float angular = two_pi / (seconds * 1000.0f);
-  const float phase = angular * static_cast<float>(host_time);
-  const float sine = static_cast<float>(std::sin(static_cast<double>(phase)));
-  return (sine + 1.0f) * 0.5f;
+  return PeriodPulseShare(PulsePeriod(on_time, off_time), host_time);
 }
 
 uint8_t MoonTintChannel(uint8_t tint, uint8_t channel, float brightness) noexcept {

@@ -33,9 +33,8 @@ inline int64_t MoonPeriod(int32_t on_time, int32_t off_time) noexcept {
   return int64_t{on_time} + int64_t{off_time};
 }
 
-// Blink: 255 while the signed host time lies in the lit part of its cycle (signed remainder, so
-// negative times count back from a cycle start), 0 in the dark part. `host_alpha` when the period
-// is not positive.
+// Blink: 255 while BlinkLit (the signed host time in the lit part of its cycle), 0 in the dark
+// part; `host_alpha` when the period is not positive.
 uint8_t MoonBlinkAlpha(int32_t on_time, int32_t off_time, int32_t host_time, uint8_t host_alpha) noexcept;
 
 // Pulse: brightness factor 0..1, a sine of the unsigned host time whose period is on + off

@@ -15,11 +15,6 @@ uint32_t RegisterPlaneGlow(uint32_t id, uint8_t red, uint8_t green, uint8_t blue
   return HostRegisterGlow(id, red, green, blue, alpha, position, 1.5f, 4000.0f, static_cast<int32_t>(arg9));
 }
 
-void PatchSite(uint32_t listed_site, const void* hook) noexcept {
-  // E8 rel32: CALL the hook in place of the host's CALL of its glow routine; never undone.
-  PatchCall(RebaseHostAddress(listed_site), hook);
-}
-
 }  // namespace
 
 uint32_t PlaneRedGlowHook(uint32_t id, uint32_t, uint32_t, uint32_t, uint32_t, const float* position, float,
@@ -45,10 +40,11 @@ uint32_t PlaneAmberGlowHook(uint32_t id, uint32_t, uint32_t, uint32_t, uint32_t,
 void PatchPlanePreRender() {
   PatchNop(kHostPlaneStretch1, 6);
   PatchNop(kHostPlaneStretch2, 6);
-  PatchSite(kHostPlaneRedGlowSites[0], reinterpret_cast<const void*>(&PlaneRedGlowHook));
-  PatchSite(kHostPlaneRedGlowSites[1], reinterpret_cast<const void*>(&PlaneRedGlowHook));
-  PatchSite(kHostPlaneGreenGlowSite, reinterpret_cast<const void*>(&PlaneGreenGlowHook));
-  PatchSite(kHostPlaneAmberGlowSite, reinterpret_cast<const void*>(&PlaneAmberGlowHook));
+  // E8 rel32: CALL the hook in place of the host's CALL of its glow routine; never undone.
+  PatchCall(kHostPlaneRedGlowSites[0], reinterpret_cast<const void*>(&PlaneRedGlowHook));
+  PatchCall(kHostPlaneRedGlowSites[1], reinterpret_cast<const void*>(&PlaneRedGlowHook));
+  PatchCall(kHostPlaneGreenGlowSite, reinterpret_cast<const void*>(&PlaneGreenGlowHook));
+  PatchCall(kHostPlaneAmberGlowSite, reinterpret_cast<const void*>(&PlaneAmberGlowHook));
 }
 
 PlanePreRenderDirectPatch::PlanePreRenderDirectPatch() {

@@ -40,30 +40,23 @@ uint32_t __attribute__((cdecl)) TrailGlowSecondaryHook(uint32_t, const float* po
   return plugin::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
 }
 
-void PatchSite(uint32_t listed_site, const void* hook) noexcept {
-  // E8 rel32: CALL the hook in place of the host's CALL; never undone.
-  PatchCall(RebaseHostAddress(listed_site), hook);
-}
-
 }  // namespace
 
 TrailGlow TrailGlowValues(const SkyLogoElement& element, float phase, uint32_t host_time) noexcept {
   TrailGlow glow{element.Colour[0], element.Colour[1], element.Colour[2], 255, element.Size};
-  if (element.Type == ElementType::Blink) {
-    glow.Alpha = ElementBlinkLit(element, host_time) ? 255 : 0;  // still registered when dark
-  } else if (element.Type == ElementType::Pulse) {
-    glow.Alpha = GlowPulseAlpha(host_time, phase);
-  }
+  // A blinking glow is still registered when dark, with alpha 0.
+  glow.Alpha = GlowAlpha(ElementBlinkFactor(element, {kGlowPulseRate, phase}, host_time));
   return glow;
 }
 
 void PatchPlaneTrails() noexcept {
-  PatchSite(kHostTrailGlowSites[0], reinterpret_cast<const void*>(&TrailGlowHook<0>));
-  PatchSite(kHostTrailGlowSites[1], reinterpret_cast<const void*>(&TrailGlowHook<1>));
-  PatchSite(kHostTrailGlowSites[2], reinterpret_cast<const void*>(&TrailGlowHook<2>));
-  PatchSite(kHostTrailGlowSecondarySites[0], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<0>));
-  PatchSite(kHostTrailGlowSecondarySites[1], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<1>));
-  PatchSite(kHostTrailGlowSecondarySites[2], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<2>));
+  // E8 rel32: CALL the hook in place of the host's CALL; never undone.
+  PatchCall(kHostTrailGlowSites[0], reinterpret_cast<const void*>(&TrailGlowHook<0>));
+  PatchCall(kHostTrailGlowSites[1], reinterpret_cast<const void*>(&TrailGlowHook<1>));
+  PatchCall(kHostTrailGlowSites[2], reinterpret_cast<const void*>(&TrailGlowHook<2>));
+  PatchCall(kHostTrailGlowSecondarySites[0], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<0>));
+  PatchCall(kHostTrailGlowSecondarySites[1], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<1>));
+  PatchCall(kHostTrailGlowSecondarySites[2], reinterpret_cast<const void*>(&TrailGlowSecondaryHook<2>));
 }
 
 PlaneTrailsPatch_New::PlaneTrailsPatch_New() {

@@ -1,8 +1,8 @@
 #include "features/shooting_stars/shooting_star_simulation.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "features/stars/star_brightness.h"
 

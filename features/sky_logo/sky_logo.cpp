@@ -1,8 +1,8 @@
 #include "features/sky_logo/sky_logo.h"
 
-#include <cmath>
 #include <limits>
 
+#include "features/stars/star_brightness.h"
 #include "injector/hooking.h"
 #include "plugin/events.h"
 #include "plugin/host_build.h"
@@ -16,18 +16,6 @@ namespace {
 
 constexpr int64_t kMinutesPerDay = 1440;
 
-// The host sprite routines seen as eleven 32-bit slots; the 8-bit arguments are passed as whole
-// slots holding 0 to 255.
-using HostSpriteSlots = uint32_t (*)(float x, float y, float z, float width, float height, uint32_t red,
-                                     uint32_t green, uint32_t blue, int32_t intensity, float recip_z,
-                                     uint32_t alpha) noexcept;
-
-// Limits to 0 to 1; NaN counts as 0 (a fade of no length at its boundary minute divides 0 by 0).
-float ClampUnit(float value) noexcept {
-  if (!(value > 0.0f)) return 0.0f;
-  return value < 1.0f ? value : 1.0f;
-}
-
 // The body of both hooks: decides how strongly the sprite shows and draws it with `routine`.
 uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const SkyLogoWindow& window,
                         LogoPulse pulse, float x, float y, float z, float width, float height,
@@ -35,6 +23,7 @@ uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const S
   if (SceneSuppressesSky(HostSceneCode())) return 0;
   const float fade = HourWindowFade(window, HostClockHour(), HostClockMinute());
   if (!(fade > 0.0f)) return 0;
+  // A steady element would get 1 * fade, which is fade; not asking keeps its draw shorter.
   const bool flashes = element.Type == ElementType::Blink || element.Type == ElementType::Pulse;
   const float share = flashes ? ElementBlinkFactor(element, pulse, HostTimeNow()) * fade : fade;
   // At full strength every channel is its colour.
@@ -44,7 +33,8 @@ uint32_t DrawLogoSprite(uint32_t routine, const SkyLogoElement& element, const S
     green = LogoChannel(element.Colour[1], share);
     blue = LogoChannel(element.Colour[2], share);
   }
-  // In the dark phase of a blink the sprite is still drawn, black.
+  // In the dark phase of a blink the sprite is still drawn, black. Both sprite routines take the
+  // same eleven slots; the 8-bit ones hold 0 to 255.
   return reinterpret_cast<HostSpriteSlots>(static_cast<uintptr_t>(routine))(
       x, y, z, element.Size * width, element.Size * height, red, green, blue, 255, recip_z, 255);
 }
@@ -64,7 +54,8 @@ float WindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) no
   if (past_midnight && now < start) now += kMinutesPerDay;
   if (now < start || now > end) return 0.0f;
 
-  // A negative or NaN length fails its test, so that fade does nothing.
+  // A negative or NaN length fails its test, so that fade does nothing. A fade of no length divides
+  // 0 by 0 at its boundary minute, and ClampUnit takes that NaN as 0.
   const float fade_in = window.FadeInDuration * 60.0f;
   if (window.FadeInEnable && static_cast<float>(now) <= static_cast<float>(start) + fade_in) {
     return ClampUnit(static_cast<float>(now - start) / fade_in);
@@ -89,26 +80,8 @@ float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute
   return WindowFade<int64_t>(window, hour, minute);
 }
 
-float ElementBlinkFactor(const SkyLogoElement& element, LogoPulse pulse, uint32_t host_time) noexcept {
-  switch (element.Type) {
-    case ElementType::Blink:
-      return ElementBlinkLit(element, host_time) ? 1.0f : 0.0f;
-    case ElementType::Pulse: {
-      // Single precision throughout; only the sine is taken in double and rounded back to float.
-      const float x = static_cast<float>(host_time) * pulse.Rate + pulse.Phase;
-      const float sine = static_cast<float>(std::sin(static_cast<double>(x)));
-      return (sine + 1.0f) * 0.5f;
-    }
-    default:
-      return 1.0f;
-  }
-}
-
 uint8_t LogoChannel(uint8_t colour, float share) noexcept {
-  const float value = static_cast<float>(colour) * share;
-  if (!(value > 0.0f)) return 0;
-  if (value >= 255.0f) return 255;
-  return static_cast<uint8_t>(static_cast<int32_t>(value));
+  return SaturateToByte(static_cast<float>(colour) * share);
 }
 
 uint32_t LogoRSpriteHook(float x, float y, float z, float width, float height, uint32_t /*red*/,
@@ -137,8 +110,8 @@ void PatchRStarLogo() noexcept {
     WriteHostByte(kHostLogoHourOperands[i], static_cast<uint8_t>(hour));
   }
   // E8 rel32: CALL the hook in place of the host's CALL of its sprite routine; never undone.
-  PatchCall(RebaseHostAddress(kHostLogoRSpriteSite), reinterpret_cast<const void*>(&LogoRSpriteHook));
-  PatchCall(RebaseHostAddress(kHostLogoStarSpriteSite), reinterpret_cast<const void*>(&LogoStarSpriteHook));
+  PatchCall(kHostLogoRSpriteSite, reinterpret_cast<const void*>(&LogoRSpriteHook));
+  PatchCall(kHostLogoStarSpriteSite, reinterpret_cast<const void*>(&LogoStarSpriteHook));
 }
 
 RStarLogoPatch::RStarLogoPatch() {

@@ -18,11 +18,7 @@ inline constexpr uint32_t kHostLogoStarSpriteSite = 0x540335;
 // The host's second screen-sprite routine, with the same arguments as HostDrawSprite.
 inline constexpr uint32_t kHostDrawSpriteAltAddress = 0x577350;
 
-// The pulse of one sprite: x = host time * Rate + Phase.
-struct LogoPulse {
-  float Rate;   // radians per millisecond
-  float Phase;  // radians
-};
+// The pulses of the two sprites (see ElementBlinkFactor).
 inline constexpr LogoPulse kRPulse{0.0031415927f, 1.5f};     // a period of 2000 ms
 inline constexpr LogoPulse kStarPulse{0.0020943952f, 3.0f};  // a period of 3000 ms
 
@@ -31,10 +27,6 @@ inline constexpr LogoPulse kStarPulse{0.0020943952f, 3.0f};  // a period of 3000
 // the fade-out before it closes. A fade of no length keeps its boundary minute dark; a negative or
 // NaN length is no fade. Counts in 64-bit minutes, so every 32-bit hour is exact.
 float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) noexcept;
-
-// Share 0 to 1 from the element's flashing pattern: Blink 1 lit and 0 dark, Pulse a sine of the
-// unsigned host time, anything else 1.
-float ElementBlinkFactor(const SkyLogoElement& element, LogoPulse pulse, uint32_t host_time) noexcept;
 
 // One colour channel at strength `share`: colour * share truncated toward zero, kept within 0 to
 // 255 (a NaN share gives 0).

@@ -1,7 +1,8 @@
 #include "features/sky_logo/sky_logo_settings.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "settings/convert.h"
 
@@ -9,23 +10,39 @@ SkyLogoSettingsState SkyLogoSettings;
 
 namespace {
 
-void ConvertElement(KeyConverter& keys, const std::string& name, SkyLogoElement& element) {
-  keys.Colour((name + "_Color").c_str(), element.Colour);
-  keys.Float((name + "_Size").c_str(), element.Size);
+// Where each group's keys start in kSkyLogoKeys. Its names are string literals, so each data()
+// ends in a zero and serves as the key.
+constexpr size_t kElementKeyCount = 5;  // _Color, _Size, _Type, _OnTime, _OffTime
+constexpr size_t kCheckKeysStart = 25;  // the five CheckGameState_ keys
+constexpr size_t kRWindowKeysStart = 30;
+constexpr size_t kStarWindowKeysStart = 36;
+static_assert(kSkyLogoKeys[kElementKeyCount] == "Star_Color");
+static_assert(kSkyLogoKeys[4 * kElementKeyCount] == "Trail3_Color");
+static_assert(kSkyLogoKeys[kCheckKeysStart] == "CheckGameState_R");
+static_assert(kSkyLogoKeys[kRWindowKeysStart] == "RFadeInEnable");
+static_assert(kSkyLogoKeys[kStarWindowKeysStart] == "StarFadeInEnable");
+
+// Element `index` of R, Star, Trail1, Trail2, Trail3.
+void ConvertElement(KeyConverter& keys, size_t index, SkyLogoElement& element) {
+  const std::string_view* name = &kSkyLogoKeys[index * kElementKeyCount];
+  keys.Colour(name[0].data(), element.Colour);
+  keys.Float(name[1].data(), element.Size);
   auto type = static_cast<int32_t>(element.Type);
-  keys.Int((name + "_Type").c_str(), type);
+  keys.Int(name[2].data(), type);
   element.Type = static_cast<ElementType>(type);  // any number: the enumeration is 32-bit
-  keys.Int((name + "_OnTime").c_str(), element.OnTime);
-  keys.Int((name + "_OffTime").c_str(), element.OffTime);
+  keys.Int(name[3].data(), element.OnTime);
+  keys.Int(name[4].data(), element.OffTime);
 }
 
-void ConvertWindow(KeyConverter& keys, const std::string& name, SkyLogoWindow& window) {
-  keys.Flag((name + "FadeInEnable").c_str(), window.FadeInEnable);
-  keys.Flag((name + "FadeOutEnable").c_str(), window.FadeOutEnable);
-  keys.Float((name + "FadeInDuration").c_str(), window.FadeInDuration);
-  keys.Float((name + "FadeOutDuration").c_str(), window.FadeOutDuration);
-  keys.Int((name + "MinHour").c_str(), window.MinHour);
-  keys.Int((name + "MaxHour").c_str(), window.MaxHour);
+// FadeInEnable, FadeOutEnable, FadeInDuration, FadeOutDuration, MinHour, MaxHour from `start`.
+void ConvertWindow(KeyConverter& keys, size_t start, SkyLogoWindow& window) {
+  const std::string_view* name = &kSkyLogoKeys[start];
+  keys.Flag(name[0].data(), window.FadeInEnable);
+  keys.Flag(name[1].data(), window.FadeOutEnable);
+  keys.Float(name[2].data(), window.FadeInDuration);
+  keys.Float(name[3].data(), window.FadeOutDuration);
+  keys.Int(name[4].data(), window.MinHour);
+  keys.Int(name[5].data(), window.MaxHour);
 }
 
 }  // namespace
@@ -38,34 +55,20 @@ void LoadSkyLogoSettings(const SettingsTable& table, SkyLogoSettingsState& setti
   settings.Trail3 = kTrail3ElementDefaults;
 
   KeyConverter keys(table);
-  ConvertElement(keys, "R", settings.R);
-  ConvertElement(keys, "Star", settings.Star);
-  ConvertElement(keys, "Trail1", settings.Trail1);
-  ConvertElement(keys, "Trail2", settings.Trail2);
-  ConvertElement(keys, "Trail3", settings.Trail3);
+  ConvertElement(keys, 0, settings.R);
+  ConvertElement(keys, 1, settings.Star);
+  ConvertElement(keys, 2, settings.Trail1);
+  ConvertElement(keys, 3, settings.Trail2);
+  ConvertElement(keys, 4, settings.Trail3);
   // These select nothing: the scene check applies to every element. A value that is not a whole
   // number still ends the conversions.
   int32_t discarded = 0;
-  for (const char* key : {"CheckGameState_R", "CheckGameState_Star", "CheckGameState_Trail1",
-                          "CheckGameState_Trail2", "CheckGameState_Trail3"}) {
-    keys.Int(key, discarded);
-  }
-  ConvertWindow(keys, "R", settings.RWindow);
-  ConvertWindow(keys, "Star", settings.StarWindow);
+  for (size_t i = kCheckKeysStart; i < kCheckKeysStart + 5; ++i) keys.Int(kSkyLogoKeys[i].data(), discarded);
+  ConvertWindow(keys, kRWindowKeysStart, settings.RWindow);
+  ConvertWindow(keys, kStarWindowKeysStart, settings.StarWindow);
 }
 
 void LoadSkyLogoSettings() {
   const SettingsTable table = ReadSettingsSection("RStarLogo", SettingsKeys(kSkyLogoKeys));
   LoadSkyLogoSettings(table, SkyLogoSettings);
-}
-
-bool ElementBlinkLit(const SkyLogoElement& element, uint32_t host_time) noexcept {
-  const int64_t period = int64_t{element.OnTime} + int64_t{element.OffTime};
-  if (period <= 0) return true;
-  // The remainder truncates toward zero: a negative time lies before a cycle start, below any
-  // positive on time, and so lit. A period within 32 bits needs no 64-bit division.
-  const auto time = static_cast<int32_t>(host_time);
-  const int64_t into_cycle =
-      period <= INT32_MAX ? time % static_cast<int32_t>(period) : time % period;
-  return into_cycle < element.OnTime;
 }

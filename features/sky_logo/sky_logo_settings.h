@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "features/flashing.h"
 #include "settings/reader.h"
 
 // How an element flashes. The settings may hold any other number, which is steady.
@@ -85,6 +86,23 @@ void LoadSkyLogoSettings(const SettingsTable& table, SkyLogoSettingsState& setti
 // Reads the section "RStarLogo" of the settings file into SkyLogoSettings.
 void LoadSkyLogoSettings();
 
-// Blink: true while the host time, taken as signed, lies in the lit part of the element's cycle of
-// on + off milliseconds (summed without 32-bit overflow), and always when that sum is not positive.
-bool ElementBlinkLit(const SkyLogoElement& element, uint32_t host_time) noexcept;
+// The pulse of an element: x = host time * Rate + Phase.
+struct LogoPulse {
+  float Rate;   // radians per millisecond
+  float Phase;  // radians
+};
+
+// Share 0 to 1 from the element's flashing pattern: Blink 1 lit and 0 dark by BlinkLit of its on
+// and off times, Pulse the PulseShare of `pulse` at the unsigned host time, anything else 1.
+// Inline: the sprite and glow hooks call it on every draw.
+inline float ElementBlinkFactor(const SkyLogoElement& element, LogoPulse pulse,
+                                uint32_t host_time) noexcept {
+  switch (element.Type) {
+    case ElementType::Blink:
+      return BlinkLit(element.OnTime, element.OffTime, static_cast<int32_t>(host_time)) ? 1.0f : 0.0f;
+    case ElementType::Pulse:
+      return PulseShare(host_time, pulse.Rate, pulse.Phase);
+    default:
+      return 1.0f;
+  }
+}

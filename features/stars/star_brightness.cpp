@@ -1,6 +1,5 @@
 #include "features/stars/star_brightness.h"
 
-#include <cmath>
 #include <limits>
 
 // Divisions by zero and NaNs below rely on IEEE arithmetic.
@@ -15,12 +14,6 @@ constexpr int64_t kMinutesPerDay = 1440;
 float FadeShare(int64_t elapsed, float length) noexcept {
   if (elapsed <= 0 || !(length > 0.0f)) return 0.0f;
   return static_cast<float>(elapsed) / length;
-}
-
-// Limits to 0 to 1; NaN counts as 0.
-float ClampUnit(float value) noexcept {
-  if (!(value > 0.0f)) return 0.0f;
-  return value < 1.0f ? value : 1.0f;
 }
 
 }  // namespace

@@ -19,6 +19,19 @@ inline int32_t TruncateToInt(float value) noexcept {
   return static_cast<int32_t>(value);
 }
 
+// Truncates toward zero within 0 to 255: NaN and whatever is 0 or less give 0, 255 or more gives 255.
+inline uint8_t SaturateToByte(float value) noexcept {
+  if (!(value > 0.0f)) return 0;
+  if (value >= 255.0f) return 255;
+  return static_cast<uint8_t>(static_cast<int32_t>(value));
+}
+
+// Limits to 0 to 1; NaN counts as 0.
+inline float ClampUnit(float value) noexcept {
+  if (!(value > 0.0f)) return 0.0f;
+  return value < 1.0f ? value : 1.0f;
+}
+
 // Field alpha 0 to 255 at the game clock's hour and minute: the window from MinHour to MaxHour
 // (past midnight when MaxHour lies before MinHour), faded in and out over the fade durations.
 // 0 outside the window and at a boundary minute whose fade is on. Counts in 64-bit minutes, so
@@ -51,11 +64,7 @@ inline float StarTwinkle(int32_t index, float flicker_speed, float flicker_depth
 
 // twinkle * field alpha, truncated and limited to 0 to 255 (NaN gives 0).
 inline int32_t StarAlpha(float twinkle, int32_t field_alpha) noexcept {
-  const float alpha = twinkle * static_cast<float>(field_alpha);
-  // Whatever truncates to 0 or less, NaN included, is 0; whatever truncates to 255 or more is 255.
-  if (!(alpha >= 1.0f)) return 0;
-  if (alpha >= 255.0f) return 255;
-  return static_cast<int32_t>(alpha);
+  return SaturateToByte(twinkle * static_cast<float>(field_alpha));
 }
 
 // Colours from 0 whose product with any star alpha (0 to 255) fits 32 bits: ScaleChannel needs

@@ -2,17 +2,11 @@
 
 #include <cmath>
 
+#include "features/stars/star_brightness.h"
+
 uint8_t PulseAlpha(uint32_t period, uint32_t t) noexcept {
-  // Single precision throughout; only the sine is taken in double and rounded back to float.
-  const float two_pi = 6.283185307179586f;
-  const float angular = two_pi / (static_cast<float>(period) / 1000.0f * 1000.0f);
-  const float angle = angular * static_cast<float>(t);
-  const float sine = static_cast<float>(std::sin(static_cast<double>(angle)));
-  const float value = (sine + 1.0f) * 0.5f * 255.0f;
-  // Within [0, 255] for every finite angle; the bounds keep the conversion defined regardless.
-  if (!(value > 0.0f)) return 0;
-  if (value >= 255.0f) return 255;
-  return static_cast<uint8_t>(value);
+  // Within [0, 255] for every finite angle; the saturation keeps the conversion defined regardless.
+  return SaturateToByte(PeriodPulseShare(period, t) * 255.0f);
 }
 
 PointLightPlacement FixedPointLight(const VehicleFrame& v, const LightVector& glow,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "features/flashing.h"
 #include "features/vehicle_lights/vehicle_light_table.h"
 #include "plugin/host_build.h"
 #include "plugin/host_interface.h"
@@ -36,18 +37,15 @@ inline bool InHourWindow(int32_t on, int32_t off, int32_t hour) noexcept {
   return hour >= on || hour < off;
 }
 
-// The blink and pulse period: on + off, summed in 64 bits so that no pair of settings overflows;
-// 1000 when the sum is not positive. At most 2^32 - 2, so it fits 32 unsigned bits, and the
-// remainder of the unsigned host time needs only a 32-bit division.
+// The blink and pulse period: the PulsePeriod of the on and off times. It fits 32 unsigned bits, so
+// the remainder of the unsigned host time needs only a 32-bit division.
 inline uint32_t LightPeriod(const VehicleLight& light) noexcept {
-  const int64_t period = int64_t{light.OnTime} + int64_t{light.OffTime};
-  return period > 0 ? static_cast<uint32_t>(period) : 1000;
+  return PulsePeriod(light.OnTime, light.OffTime);
 }
 
 }  // namespace vehicle_lights_detail
 
-// A pulsing light's alpha `t` ms into its pulse of `period` ms: a sine, in single precision but
-// for the sine itself, which is taken in double and rounded back to float.
+// A pulsing light's alpha `t` ms into its pulse of `period` ms: the PeriodPulseShare times 255.
 uint8_t PulseAlpha(uint32_t period, uint32_t t) noexcept;
 
 // The pulses of one frame: all vehicles of a model pulse alike, so a pulse of the same period at
