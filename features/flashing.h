@@ -4,14 +4,12 @@
 // precision throughout; only the sine is taken in double and rounded back to float.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
+#include "features/float_trig.h"
+
 // Share 0 to 1 of a pulse at `x` radians: (sin x + 1) * 0.5.
-inline float SineShare(float x) noexcept {
-  const float sine = static_cast<float>(std::sin(static_cast<double>(x)));
-  return (sine + 1.0f) * 0.5f;
-}
+inline float SineShare(float x) noexcept { return (SinF(x) + 1.0f) * 0.5f; }
 
 // Share 0 to 1 of a pulse at host time `time` (ms): SineShare of float(time) * rate + phase, rate in
 // radians per millisecond and phase in radians.

@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "features/float_trig.h"
 #include "features/stars/star_brightness.h"
 
 namespace {
@@ -11,10 +12,6 @@ namespace {
 constexpr float kPi = 3.1415927f;
 // Shorter vectors than this are left as they are rather than normalised.
 constexpr float kMinLength = 0.0001f;
-
-// The trigonometry runs in double precision and is rounded back to single precision.
-float SinF(float angle) { return static_cast<float>(std::sin(static_cast<double>(angle))); }
-float CosF(float angle) { return static_cast<float>(std::cos(static_cast<double>(angle))); }
 
 // `value` mod `divisor`, truncating toward zero so the sign is the value's; a divisor of 0 gives 0.
 int64_t Remainder(int value, int64_t divisor) noexcept { return divisor == 0 ? 0 : value % divisor; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "features/flashing.h"
 #include "features/stars/star_field.h"
 
 // The per-star helpers are inline: the drawing calls them for every star of every frame.
@@ -50,8 +51,7 @@ inline float StarTwinkleOffset(int32_t index) noexcept { return static_cast<floa
 // Brightness share at twinkle phase `phase` (rate * time + offset, see above): a sine of which
 // FlickerDepth swings and the rest stays steady.
 inline float StarTwinkleAt(float phase, float flicker_depth) noexcept {
-  const float wave = static_cast<float>(std::sin(static_cast<double>(phase)));
-  return (wave + 1.0f) * 0.5f * flicker_depth + (1.0f - flicker_depth);
+  return SineShare(phase) * flicker_depth + (1.0f - flicker_depth);
 }
 
 // Brightness share of star `index` at host time `time_ms`.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "features/float_trig.h"
 #include "features/stars/star_brightness.h"
 #include "plugin/host_guard.h"
 #include "settings/convert.h"
@@ -13,8 +14,6 @@ StarFieldState* StarField = nullptr;
 namespace {
 
 // The trigonometry runs in double precision and is rounded back to single precision.
-float SinF(float angle) { return static_cast<float>(std::sin(static_cast<double>(angle))); }
-float CosF(float angle) { return static_cast<float>(std::cos(static_cast<double>(angle))); }
 float AcosF(float value) { return static_cast<float>(std::acos(static_cast<double>(value))); }
 
 }  // namespace
