@@ -57,6 +57,51 @@ runs_i386() {
   [ "$status" -eq 42 ]
 }
 
+# apt-get with the package lists brought up to date first. A mirror caught between two syncs serves
+# an index whose size its release file does not list ("Mirror sync in progress?"), and apt then
+# leaves that list out: packages of one architecture would come from another suite than those of
+# the other, and multiarch pairs would not install. The update is tried again a few times; if only
+# a security suite still fails, the packages come from the other suites alone, which hold versions
+# of every package that agree across architectures.
+apt_options=()
+apt_update() {
+  local log attempt
+  log=$(mktemp)
+  for attempt in 1 2 3; do
+    if $sudo apt-get update -qq "${apt_options[@]}" >"$log" 2>&1 && ! grep -q '^E:' "$log"; then
+      rm -f "$log"
+      return 0
+    fi
+    [ "$attempt" -lt 3 ] && sleep 15
+  done
+  if grep '^E: Failed to fetch' "$log" | grep -qv -- '-security/'; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "setup: the package lists could not be brought up to date" >&2
+    exit 1
+  fi
+  echo "setup: a security suite's package list is out of step with its mirror; installing from the other suites:" >&2
+  grep '^E: Failed to fetch' "$log" | sed 's/^/  /' >&2
+  rm -f "$log"
+  local parts
+  parts=$(mktemp -d)
+  local file
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$file" ] || continue
+    # deb822 stanzas are separated by blank lines; the one naming a security suite is left out.
+    awk 'BEGIN { RS = ""; ORS = "\n\n" } !/Suites:[^\n]*-security/' "$file" >"$parts/$(basename "$file")"
+  done
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -e "$file" ] || continue
+    grep -v -- '-security' "$file" >"$parts/$(basename "$file" | sed 's/^sources\.list$/main.list/')" || true
+  done
+  apt_options=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$parts")
+  $sudo apt-get update -qq "${apt_options[@]}"
+}
+apt_install() {
+  $sudo apt-get install -y -qq --no-install-recommends "${apt_options[@]}" "$@" >&2
+}
+
 binfmt_mounted() { [ -e "$binfmt/register" ]; }
 
 if [ "$release" -eq 1 ]; then
@@ -92,8 +137,8 @@ install_qemu() {
     suite=(-t bookworm-backports)
   fi
   echo "setup: installing qemu-user ${suite[*]}" >&2
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${suite[@]}" qemu-user >&2
+  apt_update
+  apt_install "${suite[@]}" qemu-user
   if ! qemu_good; then
     echo "setup: qemu-i386 10 or later is needed to run the i386 programs here; got: $(/usr/bin/qemu-i386 --version 2>&1 | head -n 1)" >&2
     exit 1
@@ -149,5 +194,5 @@ echo "setup: installing ${missing[*]}" >&2
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+apt_update
+apt_install "${missing[@]}"
