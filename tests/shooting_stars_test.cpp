@@ -147,6 +147,13 @@ TEST(ShootingStarSpawn, TimingOfAttempts) {
        every(0, 16000, 1000), [](uint32_t t) -> uint8_t { return t < 6000 ? 12 : 23; }, {10000}},
       {"fixed 15000 ms", [](auto& s) { s.MinInterval = s.MaxInterval = 15000; }, every(0, 46000, 1000), night,
        {0, 15000, 30000, 45000}},
+      // A pause of 0 or less waits for nothing: a star on every update, also from a timer near 0.
+      {"negative pause", [](auto& s) { s.MinInterval = s.MaxInterval = -1000; }, every(0, 500, 100), night,
+       every(0, 500, 100)},
+      {"zero pause", [](auto& s) { s.MinInterval = s.MaxInterval = 0; }, {5000, 5100, 5200}, night,
+       {5000, 5100, 5200}},
+      {"pause below 0 after the draw", [](auto& s) { s.MinInterval = -40000, s.MaxInterval = 0; },
+       {7, 8, 9}, night, {7, 8, 9}},
   };
   for (const Case& c : cases) {
     sky = {};
@@ -280,9 +287,12 @@ TEST(ShootingStarSpawn, DegenerateSettingsStayDefined) {
       // A divisor beyond 32767 leaves the draw (the second, 18467) as it is.
       {"elevation limit huge", [](auto& s) { s.ElevationMax = 1e30f; }, 6000,
        Sin((18467.0f + 30.0f) * 3.1415927f / 180.0f) * 1000.0f},
+      // INT_MIN + 41 is no wait at all; the longest pause is INT_MAX plus the draw.
       {"intervals at the 32-bit ends", [](auto& s) { s.MinInterval = INT_MIN, s.MaxInterval = INT_MAX; },
-       1000u + 0x80000000u + 41u, sin30},
-      {"negative interval", [](auto& s) { s.MinInterval = -800, s.MaxInterval = -800; }, 200, sin30},
+       1000, sin30},
+      {"longest pause", [](auto& s) { s.MinInterval = INT_MAX, s.MaxInterval = INT_MAX; },
+       1000u + 0x7FFFFFFFu, sin30},
+      {"negative interval", [](auto& s) { s.MinInterval = -800, s.MaxInterval = -800; }, 1000, sin30},
   };
   for (const Case& c : cases) {
     sky = {};
@@ -353,16 +363,88 @@ TEST(ShootingStarFlight, TheListStopsGrowingAtItsBoundWithoutReallocating) {
   s.MinInterval = s.MaxInterval = 0;  // a star on every update
   s.Lifetime = 1e9f;
   ShootingStarList stars;
-  ReserveShootingStars(stars);
+  ReserveShootingStars(s, stars);
   const ShootingStar* storage = stars.data();
+  // Ten places short of the bound, then 200 updates.
+  stars.assign(kMaxShootingStars - 10, {{0.0f, 0.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, 0, true});
   SpawnSchedule next;
-  for (uint32_t t = 0; t < kMaxShootingStars + 200; ++t) {
+  for (uint32_t t = 1; t <= 200; ++t) {
     Step(s, stars, next, t);
   }
   EXPECT_EQ(stars.size(), kMaxShootingStars);
-  EXPECT_EQ(stars.back().Birth, kMaxShootingStars - 1);
+  EXPECT_EQ(stars.back().Birth, 10u);
   EXPECT_EQ(stars.data(), storage);
-  EXPECT_EQ(sky.plugin_rand.draws, 5 * static_cast<int>(kMaxShootingStars + 200));
+  EXPECT_EQ(sky.plugin_rand.draws, 5 * 200);
+}
+
+// The most stars alive at once, as the pause, the lifetime and the frame rate allow, is what a run
+// of updates at that rate reaches; the room reserved at start-up holds them and the next spawn.
+TEST(ShootingStarFlight, TheMostStarsAliveAtOnceIsWhatTheUpdatesReach) {
+  struct Case {
+    const char* name;
+    int32_t pause;
+    float lifetime;
+    uint32_t update_ms;
+    uint64_t most;  // by hand
+  };
+  const Case cases[] = {
+      {"defaults", 10000, 5.0f, 16, 1},
+      {"every 50 ms for a second", 50, 1.0f, 1, 20},
+      // Updates 16 ms apart: a spawn every fourth update, 64 ms.
+      {"every 50 ms at 62.5 updates a second", 50, 1.0f, 16, 16},
+      {"a star on every update at 1,000 updates a second", 0, 5.0f, 1, 5000},
+      {"negative pause at 240 updates", -5, 2.0f, 4, 500},
+      {"no lifetime", 0, 0.0f, 1, 0},
+  };
+  for (const Case& c : cases) {
+    sky = {};
+    ShootingStarSettings s;
+    s.MinInterval = s.MaxInterval = c.pause;
+    s.Lifetime = c.lifetime;
+    EXPECT_EQ(MostLiveShootingStars(s, c.update_ms), c.most) << c.name;
+    ShootingStarList stars;
+    ReserveShootingStars(s, stars);
+    const ShootingStar* storage = stars.data();
+    SpawnSchedule next;
+    size_t most = 0;
+    for (uint32_t t = 0; t <= 3 * LifetimeMs(s.Lifetime) + 1000; t += c.update_ms) {
+      Step(s, stars, next, t);
+      most = std::max(most, stars.size());
+    }
+    EXPECT_EQ(most, c.most) << c.name;
+    if (c.pause > 0) {
+      EXPECT_EQ(stars.data(), storage) << c.name;
+    }
+  }
+  // Without a frame rate only the bound holds a star on every update; room for the defaults' one
+  // star and the next; none for a feature that is off.
+  ShootingStarSettings every_update;
+  every_update.MinInterval = 0;
+  EXPECT_EQ(MostLiveShootingStars(every_update, 0.0), UINT64_MAX);
+  EXPECT_EQ(ShootingStarCapacity(every_update), kMaxShootingStars);
+  EXPECT_EQ(ShootingStarCapacity(ShootingStarSettings{}), 2u);
+  ShootingStarSettings off;
+  off.Enable = false;
+  EXPECT_EQ(ShootingStarCapacity(off), 0u);
+}
+
+// A star on every update at 1,000 updates a second with the default lifetime keeps 5,000 alive, in
+// the room reserved at start-up, and every one of them is drawn with its whole trail.
+TEST(ShootingStarDrawing, AStarOnEveryUpdateAtAThousandUpdatesASecondIsDrawnWhole) {
+  sky = {};
+  sky.step = 0.001f;
+  ShootingStarSettings s;
+  s.MinInterval = s.MaxInterval = 0;
+  ShootingStarList stars;
+  ReserveShootingStars(s, stars);
+  const ShootingStar* storage = stars.data();
+  SpawnSchedule next;
+  for (uint32_t t = 0; t <= 6000; ++t) Step(s, stars, next, t);
+  ASSERT_EQ(stars.size(), 5000u);
+  EXPECT_EQ(stars.front().Birth, 1001u);
+  EXPECT_EQ(stars.data(), storage);
+  DrawShootingStarsWith<FakeSky>(s, stars);
+  EXPECT_EQ(sky.projections, 5000 * 12);
 }
 
 // --- Drawing --------------------------------------------------------------------------------------
@@ -378,9 +460,9 @@ TEST(ShootingStarDrawing, TrailsOfShrinkingSprites) {
   };
   std::vector<float> defaults;  // 25 down to 10 in 11 steps of 15/11
   for (int i = 0; i < 12; ++i) defaults.push_back(25.0f + static_cast<float>(i) / 11.0f * -15.0f);
-  // More sprites than the bound are drawn as its 1024, 25 down to 10 in steps of 15/1023.
-  std::vector<float> bounded;
-  for (int i = 0; i < 1024; ++i) bounded.push_back(25.0f + static_cast<float>(i) / 1023.0f * -15.0f);
+  // A long trail is drawn whole, 25 down to 10 in steps of 15/1999.
+  std::vector<float> long_trail;
+  for (int i = 0; i < 2000; ++i) long_trail.push_back(25.0f + static_cast<float>(i) / 1999.0f * -15.0f);
   const Case cases[] = {
       {"defaults", [](auto&) {}, defaults},
       {"spacing 0", [](auto& s) { s.TrailSpacing = 0.0f, s.NumSprites = 3; }, {25.0f, 17.5f, 10.0f}},
@@ -388,7 +470,7 @@ TEST(ShootingStarDrawing, TrailsOfShrinkingSprites) {
       {"one sprite", [](auto& s) { s.NumSprites = 1; }, {25.0f}},
       {"no sprites", [](auto& s) { s.NumSprites = 0, s.ZTestEnable = false; }, {}},
       {"negative count", [](auto& s) { s.NumSprites = -4; }, {}},
-      {"beyond the bound", [](auto& s) { s.NumSprites = 5000, s.TrailSpacing = 0.0f; }, bounded},
+      {"2000 sprites", [](auto& s) { s.NumSprites = 2000, s.TrailSpacing = 0.01f; }, long_trail},
   };
   EXPECT_EQ(defaults.front(), 25.0f);
   EXPECT_EQ(defaults.back(), 10.0f);
@@ -450,6 +532,46 @@ TEST(ShootingStarDrawing, SkipsAndEarlyChecks) {
     EXPECT_EQ(sky.projections, c.projections) << c.name;
     EXPECT_EQ(static_cast<int>(sky.sprites.size()), c.sprites) << c.name;
     EXPECT_EQ(sky.states.size(), c.states ? 11u : 0u) << c.name;
+  }
+}
+
+// The frame's sprites are bounded over every trail: each sprite drawn stands where its own trail
+// puts it, and what the bound leaves out is the end of the trail that reaches it and the stars after.
+TEST(ShootingStarDrawing, AFrameDrawsAtMostItsBoundOfSpritesOverEveryTrail) {
+  struct Case {
+    const char* name;
+    int32_t sprites;
+    size_t stars;
+    std::vector<int> drawn;  // per star
+  };
+  constexpr int kBound = kMaxTrailSpritesPerFrame;
+  const Case cases[] = {
+      {"three trails of 100,000", 100000, 3, {100000, 100000, kBound - 200000}},
+      {"one trail longer than the bound", 300000, 2, {kBound, 0}},
+      {"many short trails", 12, 1000, std::vector<int>(1000, 12)},
+  };
+  for (const Case& c : cases) {
+    sky = {};
+    ShootingStarSettings s;
+    s.NumSprites = c.sprites;
+    s.TrailSpacing = 0.0f;
+    // Star k at x = 100 + k, so each sprite tells its star.
+    ShootingStarList stars;
+    for (size_t k = 0; k < c.stars; ++k) {
+      stars.push_back({{100.0f + static_cast<float>(k), 0.0f, 5.0f}, {1.0f, 0.0f, 0.0f}, 0, true});
+    }
+    DrawShootingStarsWith<FakeSky>(s, stars);
+    std::vector<int> drawn(c.stars, 0);
+    for (const Sprite& sprite : sky.sprites) ++drawn[static_cast<size_t>(sprite.at[0] - 100.0f)];
+    EXPECT_EQ(drawn, c.drawn) << c.name;
+    // The last sprite drawn has the size its place in its own trail gives it.
+    size_t last_star = 0;
+    while (last_star + 1 < c.stars && c.drawn[last_star + 1] > 0) ++last_star;
+    const int index = c.drawn[last_star] - 1;
+    EXPECT_EQ(sky.sprites.back().width, 2.0f * TrailSpriteSize(s, index, c.sprites)) << c.name;
+    EXPECT_EQ(sky.sprites.back().width,
+              2.0f * (25.0f + static_cast<float>(index) / static_cast<float>(c.sprites - 1) * -15.0f))
+        << c.name;
   }
 }
 

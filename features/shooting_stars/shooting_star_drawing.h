@@ -9,9 +9,9 @@
 #include "features/shooting_stars/shooting_stars.h"
 #include "features/stars/sky_host.h"
 
-// The sprites drawn per star for "NumSprites": none for 0 or less, at most kMaxTrailSprites.
+// The sprites of one trail for "NumSprites": none for 0 or less.
 inline int32_t TrailSpriteCount(const ShootingStarSettings& s) noexcept {
-  return s.NumSprites < 0 ? 0 : s.NumSprites > kMaxTrailSprites ? kMaxTrailSprites : s.NumSprites;
+  return s.NumSprites < 0 ? 0 : s.NumSprites;
 }
 
 // Size factor of sprite `index` of a trail of `count`: SizeStart at the head, SizeEnd at the tail,
@@ -35,14 +35,19 @@ void DrawShootingStarsWith(const ShootingStarSettings& s, const ShootingStarList
   SetAdditiveSpriteStates<Host>(s.ZTestEnable, raster);
 
   const int32_t sprites = TrailSpriteCount(s);
+  // What the frame may still draw, over every star (kMaxTrailSpritesPerFrame).
+  int32_t budget = kMaxTrailSpritesPerFrame;
   for (const ShootingStar& star : stars) {
+    if (budget == 0) break;
     if (!star.Alive) continue;
     const HostVector& v = star.Velocity;
     const float speed = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     // A star at rest has no direction to trail behind; one of infinite or no number speed neither.
     if (!(speed > 0.0001f) || !std::isfinite(speed)) continue;
     const HostVector back{-v.x / speed, -v.y / speed, -v.z / speed};
-    for (int32_t i = 0; i < sprites; ++i) {
+    const int32_t drawn = sprites < budget ? sprites : budget;
+    budget -= drawn;
+    for (int32_t i = 0; i < drawn; ++i) {
       const float size = TrailSpriteSize(s, i, sprites);
       const float along = static_cast<float>(i) * s.TrailSpacing;
       const HostVector point{star.Position.x + back.x * along, star.Position.y + back.y * along,

@@ -52,8 +52,27 @@ bool InSpawnWindow(const ShootingStarSettings& s, uint32_t hour) noexcept {
 uint32_t SpawnInterval(const ShootingStarSettings& s, int (*next_rand)()) noexcept {
   // In 64 bits: the extremes of the two intervals cannot overflow or wrap to a divisor of 0.
   const int64_t divisor = int64_t{s.MaxInterval} - s.MinInterval + 1;
-  const int64_t extra = Remainder(next_rand(), divisor);
-  return static_cast<uint32_t>(s.MinInterval) + static_cast<uint32_t>(extra);
+  const int64_t pause = s.MinInterval + Remainder(next_rand(), divisor);
+  return pause > 0 ? static_cast<uint32_t>(pause) : 0;
+}
+
+uint64_t MostLiveShootingStars(const ShootingStarSettings& s, double update_ms) noexcept {
+  const uint32_t lifetime = LifetimeMs(s.Lifetime);
+  // A star that lives no time expires in the update that spawns it.
+  if (lifetime == 0) return 0;
+  const double pause = s.MinInterval > 0 ? s.MinInterval : 0.0;
+  double spacing = pause;
+  // A spawn waits for the first update once its pause is over.
+  if (update_ms > 0.0) spacing = pause > 0.0 ? std::ceil(pause / update_ms) * update_ms : update_ms;
+  if (!(spacing > 0.0)) return UINT64_MAX;
+  // The births in the last `lifetime` milliseconds, `spacing` or more apart.
+  return static_cast<uint64_t>(std::floor((lifetime - 1) / spacing)) + 1;
+}
+
+std::size_t ShootingStarCapacity(const ShootingStarSettings& s) noexcept {
+  if (!s.Enable) return 0;
+  const uint64_t live = MostLiveShootingStars(s, 0.0);
+  return live >= kMaxShootingStars ? kMaxShootingStars : static_cast<std::size_t>(live) + 1;
 }
 
 ShootingStar SpawnShootingStar(const ShootingStarSettings& s, const SpawnCamera& camera, uint32_t now,

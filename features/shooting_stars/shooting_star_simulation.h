@@ -2,6 +2,7 @@
 // inside the hour window, the placing and aiming of a new star, its flight and its expiry.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "features/shooting_stars/shooting_stars.h"
@@ -22,10 +23,21 @@ uint32_t LifetimeMs(float lifetime) noexcept;
 // lies before MinHour).
 bool InSpawnWindow(const ShootingStarSettings& settings, uint32_t hour) noexcept;
 
-// The pause before the next attempt after a spawn, as the 32-bit amount added to the host time:
-// MinInterval plus one draw of `next_rand` mod (MaxInterval - MinInterval + 1). The number is
-// drawn even when that divisor is 0, and the pause is then MinInterval.
+// The wait before the next attempt after a spawn: MinInterval plus one draw of `next_rand` mod
+// (MaxInterval - MinInterval + 1), in milliseconds. The number is drawn even when that divisor is 0,
+// and the pause is then MinInterval. A pause of 0 or less is no wait: the next update may spawn
+// again. The longest pause that settings can give, 2^31 - 1 + 32767 ms, fits the 32-bit wait.
 uint32_t SpawnInterval(const ShootingStarSettings& settings, int (*next_rand)()) noexcept;
+
+// The most stars alive at once after an update when updates come `update_ms` milliseconds apart
+// (0: any number of updates a millisecond), before the list's bound: two spawns lie at least
+// MinInterval ms and one update apart, and a star lives LifetimeMs. UINT64_MAX when nothing but
+// the frame rate bounds them (a pause of 0 or less with updates as fast as can be).
+uint64_t MostLiveShootingStars(const ShootingStarSettings& settings, double update_ms) noexcept;
+
+// The room the list needs under `settings`, whatever the frame rate: the most stars alive after an
+// update and the one spawned in the next, at most kMaxShootingStars; none when the feature is off.
+std::size_t ShootingStarCapacity(const ShootingStarSettings& settings) noexcept;
 
 // A new star born at `now`, drawing four numbers of `next_rand` in the order elevation, azimuth,
 // side, descent. An elevation or descent range whose divisor truncates to 0 (or is not a number)

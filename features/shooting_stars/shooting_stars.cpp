@@ -42,8 +42,8 @@ void LoadShootingStarSettings(ShootingStarSettings& settings) noexcept {
   });
 }
 
-void ReserveShootingStars(ShootingStarList& stars) noexcept {
-  plugin::GuardHostCall([&] { stars.reserve(kMaxShootingStars); });
+void ReserveShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars) noexcept {
+  plugin::GuardHostCall([&] { stars.reserve(ShootingStarCapacity(settings)); });
 }
 
 void DrawShootingStars(const ShootingStarSettings& settings, const ShootingStarList& stars) {
@@ -53,8 +53,12 @@ void DrawShootingStars(const ShootingStarSettings& settings, const ShootingStarL
 ShootingStarsManager::ShootingStarsManager() {
   // The scene code at load decides once whether the shooting stars exist at all.
   if (SceneSuppressesSky(HostSceneCode())) return;
-  ReserveShootingStars(*ShootingStars);
-  StartupEvent += [] { LoadShootingStarSettings(ShootingStarConfig); };
+  // Room for what the defaults keep alive, should the host update before it starts up.
+  ReserveShootingStars(ShootingStarConfig, *ShootingStars);
+  StartupEvent += [] {
+    LoadShootingStarSettings(ShootingStarConfig);
+    ReserveShootingStars(ShootingStarConfig, *ShootingStars);
+  };
   UpdateEvent += [] { StepShootingStars(ShootingStarConfig, *ShootingStars, NextSpawn); };
   DrawEvent += [] { DrawShootingStars(ShootingStarConfig, *ShootingStars); };
 }

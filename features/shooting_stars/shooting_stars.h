@@ -48,21 +48,24 @@ static_assert(sizeof(ShootingStar) == 32);
 // The stars in spawn order.
 using ShootingStarList = std::vector<ShootingStar>;
 
-// Upper bound on the live stars. A star needs a frame to spawn, so only settings that spawn faster
-// than stars expire (a near-zero interval with a long lifetime) come near it; there it keeps a
-// settings file from growing the list without end. The list reserves this many at load, so no frame
-// allocates. 1024 stars of 12 sprites are already more than a frame can draw in time.
-inline constexpr std::size_t kMaxShootingStars = 1024;
+// Upper bound on the live stars, 512 KiB of them. The lifetime and the pause between spawns bound
+// the list on their own; only a star on (nearly) every update with a long life comes near this one:
+// a star on every update at 1,000 updates a second with the default 5 s lifetime keeps 5,000 alive.
+// There it keeps a settings file from growing the list without end. Start-up reserves what the
+// settings can keep alive, up to this many, so that no frame allocates.
+inline constexpr std::size_t kMaxShootingStars = 16384;
 
-// Upper bound on the sprites drawn per star: a mistyped "NumSprites" (two billion, say) would
-// otherwise hold the game's frame for minutes. A trail of more sprites than this is drawn as one of
-// this many, spread from SizeStart to SizeEnd; the setting keeps what the user wrote.
-inline constexpr int32_t kMaxTrailSprites = 1024;
+// Upper bound on the trail sprites drawn in one frame, over all stars: a mistyped "NumSprites" (two
+// billion, say) would otherwise hold the game's frame for minutes. Every sprite drawn stands where
+// and as large as its trail puts it; a frame that reaches the bound leaves the rest of that trail,
+// and the trails of the stars after it, out. 5,000 stars of the default 12 sprites, or a hundred
+// trails of 2,000, are drawn whole.
+inline constexpr int32_t kMaxTrailSpritesPerFrame = 1 << 18;
 
 // When the next spawn attempt may happen: from host time NextSpawnTime on, counted from the host
 // time SetAt at which the wait was set. A wait that runs past the wrap of the host's 32-bit timer so
-// ends when the timer has wrapped too, rather than on the next update. Both 0 at first: the first
-// update may spawn.
+// ends when the timer has wrapped too, rather than on the next update; every wait up to 2^32 - 1 ms
+// is kept exactly. Both 0 at first: the first update may spawn.
 struct SpawnSchedule {
   uint32_t SetAt = 0;
   uint32_t NextSpawnTime = 0;
@@ -92,8 +95,9 @@ void ConvertShootingStarSettings(const SettingsTable& table, ShootingStarSetting
 // The start-up loader: converts the section "ShootingStars" of the settings file into `settings`.
 void LoadShootingStarSettings(ShootingStarSettings& settings) noexcept;
 
-// Reserves room for kMaxShootingStars stars; leaves the list as it is when that fails.
-void ReserveShootingStars(ShootingStarList& stars) noexcept;
+// Reserves room for the stars that `settings` can keep alive at once (ShootingStarCapacity); leaves
+// the list as it is when that fails.
+void ReserveShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars) noexcept;
 
 // The feature: registers the loader, the simulation and the drawing unless the scene code
 // suppresses the sky at load.

@@ -85,7 +85,7 @@ void FuzzShootingStars() {
   ShootingStarSettings settings;
   LoadShootingStarSettings(settings);
   ShootingStarList stars;
-  ReserveShootingStars(stars);
+  ReserveShootingStars(settings, stars);
   SpawnSchedule schedule;
   const uint32_t start = host.time;
   for (uint32_t frame = 0; frame < 8; ++frame) {
