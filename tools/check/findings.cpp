@@ -8,6 +8,8 @@
 #include <set>
 #include <string_view>
 
+#include "features/shooting_stars/shooting_star_drawing.h"
+#include "features/shooting_stars/shooting_star_simulation.h"
 #include "features/shooting_stars/shooting_stars.h"
 #include "features/stars/star_field.h"
 #include "features/vehicle_lights/vehicle_light_loader.h"
@@ -33,7 +35,7 @@ std::string LineRef(const FileLine& line) { return "line " + std::to_string(line
 // Ranges of the values that are read
 
 enum class Range {
-  kAny, kHour, kHourOrNone, kNotNegative, kType, kColourChannel, kModel, kStarCount, kTrailSprites
+  kAny, kHour, kHourOrNone, kNotNegative, kPause, kType, kColourChannel, kModel, kStarCount
 };
 
 struct RangeRule {
@@ -43,13 +45,13 @@ struct RangeRule {
 
 // The first rule whose suffix ends the key applies; keys of every loader share them.
 constexpr RangeRule kRangeRules[] = {
-    {"NumStars", Range::kStarCount},   {"NumSprites", Range::kTrailSprites},
+    {"NumStars", Range::kStarCount},   {"NumSprites", Range::kNotNegative},
     {"HourOn", Range::kHourOrNone},
     {"HourOff", Range::kHourOrNone},   {"Hour", Range::kHour},
     {"Size", Range::kNotNegative},     {"SizeStart", Range::kNotNegative},
     {"SizeEnd", Range::kNotNegative},  {"Duration", Range::kNotNegative},
     {"OnTime", Range::kNotNegative},   {"OffTime", Range::kNotNegative},
-    {"Interval", Range::kNotNegative}, {"Lifetime", Range::kNotNegative},
+    {"Interval", Range::kPause}, {"Lifetime", Range::kNotNegative},
     // A vehicle light's start delay also shifts its blink phase: below 0 it is a phase alone.
     {"Light_StartDelay", Range::kAny}, {"Delay", Range::kNotNegative},
     {"Type", Range::kType},
@@ -72,6 +74,9 @@ std::optional<std::string> OutOfRange(Range range, double value) {
     case Range::kNotNegative:
       if (value < 0) return "is negative, where only 0 or more makes sense";
       break;
+    case Range::kPause:
+      if (value < 0) return "is negative: a pause below 0 is a pause of 0";
+      break;
     case Range::kType:
       if (value < 0 || value > 2) return "is no flashing type (0 steady, 1 blink, 2 pulse): it acts as 0";
       break;
@@ -89,12 +94,6 @@ std::optional<std::string> OutOfRange(Range range, double value) {
         return "is more than the " + std::to_string(kMaxStarCount) + " stars the plugin makes at most";
       }
       break;
-    case Range::kTrailSprites:
-      if (value > kMaxTrailSprites) {
-        return "is more than the " + std::to_string(kMaxTrailSprites) +
-               " sprites the plugin draws per shooting star at most";
-      }
-      break;
   }
   return std::nullopt;
 }
@@ -104,6 +103,61 @@ const RangeRule* RangeRuleFor(std::string_view key) {
     if (key.ends_with(rule.suffix)) return &rule;
   }
   return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shooting stars' bounds: how many stars live at once, and how many sprites a frame draws
+
+// The frame rate the checker takes as the fastest a game runs: the stars live at once when one may
+// spawn on every update depend on it.
+constexpr uint32_t kFastestUpdatesPerSecond = 1000;
+
+// What the shooting stars' settings make of the bound on the live stars, said at the line of
+// "MinInterval" (or of "Lifetime" where the file has no "MinInterval"); nothing when they stay
+// below it.
+std::optional<std::pair<Severity, std::string>> LiveStarBound(const ShootingStarSettings& s) {
+  const uint64_t lifetime = LifetimeMs(s.Lifetime);
+  const std::string bound = "the plugin keeps at most " + std::to_string(kMaxShootingStars) +
+                            " shooting stars alive (" + std::to_string(kMaxShootingStars * sizeof(ShootingStar) / 1024) +
+                            " KiB)";
+  if (MostLiveShootingStars(s, 0.0) == UINT64_MAX) {
+    // A star on every update: as many live as the game makes updates in a lifetime.
+    const uint64_t fastest = MostLiveShootingStars(s, 1000.0 / kFastestUpdatesPerSecond);
+    const uint64_t reached = (kMaxShootingStars * 1000 + lifetime - 1) / lifetime;
+    std::string message = "a pause of " + std::to_string(s.MinInterval) +
+                          " ms lets a shooting star spawn on every update, so as many live at once "
+                          "as the game makes updates in their lifetime of " +
+                          std::to_string(lifetime) + " ms: " + std::to_string(fastest) + " at " +
+                          std::to_string(kFastestUpdatesPerSecond) + " updates a second; " + bound +
+                          ", reached above " + std::to_string(reached) + " updates a second";
+    return std::pair{fastest > kMaxShootingStars ? Severity::kWarning : Severity::kNote, message};
+  }
+  const uint64_t most = MostLiveShootingStars(s, 0.0);
+  if (most <= kMaxShootingStars) return std::nullopt;
+  return std::pair{Severity::kWarning,
+                   "a pause of " + std::to_string(s.MinInterval) + " ms and a lifetime of " +
+                       std::to_string(lifetime) + " ms let up to " + std::to_string(most) +
+                       " shooting stars live at once; " + bound +
+                       ": the later ones are left out until earlier ones expire"};
+}
+
+// What the settings make of the bound on the trail sprites a frame draws, said at "NumSprites".
+std::optional<std::string> TrailSpriteBound(const ShootingStarSettings& s) {
+  const uint64_t sprites = TrailSpriteCount(s);
+  const std::string bound =
+      "the " + std::to_string(kMaxTrailSpritesPerFrame) + " sprites the plugin draws at most in a frame";
+  if (sprites > kMaxTrailSpritesPerFrame) {
+    return "a trail of " + std::to_string(sprites) + " sprites is longer than " + bound +
+           ": only its first " + std::to_string(kMaxTrailSpritesPerFrame) + " are drawn";
+  }
+  const bool every_update = MostLiveShootingStars(s, 0.0) == UINT64_MAX;
+  const uint64_t live = std::min<uint64_t>(
+      MostLiveShootingStars(s, every_update ? 1000.0 / kFastestUpdatesPerSecond : 0.0), kMaxShootingStars);
+  if (live * sprites <= kMaxTrailSpritesPerFrame) return std::nullopt;
+  return "up to " + std::to_string(live) + " shooting stars alive at once" +
+         (every_update ? " (at " + std::to_string(kFastestUpdatesPerSecond) + " updates a second)" : "") +
+         " with " + std::to_string(sprites) + " sprites each make " + std::to_string(live * sprites) +
+         " sprites a frame, more than " + bound + ": the trails of the later stars are cut short";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -321,6 +375,7 @@ class Checker {
       CheckList(index, use);
       return;
     }
+    if (run.scope == TableScope::kSection && run.section == "ShootingStars") CheckShootingStarBounds(index, run, use);
     const RangeRule* rule = RangeRuleFor(use.key);
     if (rule == nullptr) return;
     const double value = use.kind == SettingsValueKind::kFloat ? static_cast<double>(ParseFloat(line.value))
@@ -328,6 +383,23 @@ class Checker {
     if (const auto problem = OutOfRange(rule->range, value)) {
       Add(index, Severity::kWarning, "out-of-range", use.key,
           Quoted(use.key) + " = " + Quoted(line.value) + " " + *problem);
+    }
+  }
+
+  // The bounds that the shooting stars' settings can reach, at the line of the key that drives each.
+  void CheckShootingStarBounds(size_t index, const LoaderRun& run, const KeyUse& use) {
+    ShootingStarSettings settings;
+    ConvertShootingStarSettings(run.table, settings);
+    if (!settings.Enable) return;
+    const bool has_interval = run.table.contains("MinInterval");
+    if (use.key == "MinInterval" || (use.key == "Lifetime" && !has_interval)) {
+      if (const auto bound = LiveStarBound(settings)) {
+        Add(index, bound->first, "shooting-star-bound", use.key, bound->second);
+      }
+    } else if (use.key == "NumSprites") {
+      if (const auto bound = TrailSpriteBound(settings)) {
+        Add(index, Severity::kWarning, "sprite-bound", use.key, *bound);
+      }
     }
   }
 
