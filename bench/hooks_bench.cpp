@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "features/moon/moon_control.h"
+#include "features/moon/moon_drawing.h"
+#include "features/moon/moon_settings.h"
 #include "features/planes/plane_pre_render.h"
 #include "features/planes/plane_trails.h"
 #include "features/sky_logo/sky_logo.h"
-#include "plugin/host_address.h"
+#include "features/sky_logo/sky_logo_drawing.h"
+#include "platform/host_address.h"
 
 namespace bench {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "bench/bench.h"
-#include "features/stars/sky_host.h"
+#include "features/sky_host.h"
 #include "features/stars/star_drawing.h"
 #include "features/stars/star_field.h"
 

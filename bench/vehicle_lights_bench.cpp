@@ -23,12 +23,12 @@ VehicleLightTable MakeTable() {
     VehicleLightSet& set = table[model];
     set[LightGroup::Left] = {.Offset = {-1, 2, 0.5f}, .Colour = {255, 0, 0}, .Enabled = true};
     set[LightGroup::Right] = {.Offset = {1, 2, 0.5f},
-                              .Type = kLightBlink,
+                              .Type = ElementType::Blink,
                               .OnTime = 250,
                               .OffTime = 750,
                               .Enabled = true};
     set[LightGroup::Middle] = {
-        .Offset = {0, 2, 1}, .Type = kLightPulse, .Enabled = true, .HourOn = 20, .HourOff = 6};
+        .Offset = {0, 2, 1}, .Type = ElementType::Pulse, .Enabled = true, .HourOn = 20, .HourOff = 6};
     set.CustomLights = {{.Offset = {0, -3, 0}, .Enabled = true},
                         {.Offset = {0, 3, 0}, .Enabled = true, .PointLightBrightness = 2}};
   }

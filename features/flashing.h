@@ -1,5 +1,5 @@
-// How the lights of the features flash: the blink rule shared by the moon, the sky sign and the
-// trail glows; the sine pulse at a rate and phase shared by the sky sign and the plane and trail
+// How the lights of the features flash: the flashing pattern of every light, the blink rule shared by
+// the moon, the sky sign and the trail glows; the sine pulse at a rate and phase shared by the sky sign and the plane and trail
 // glows; the sine pulse of a period shared by the moon and the vehicle lights. Pulses are single
 // precision throughout; only the sine is taken in double and rounded back to float.
 #pragma once
@@ -7,6 +7,10 @@
 #include <cstdint>
 
 #include "features/float_trig.h"
+
+// How a light flashes: steady, blink (lit for its on time, dark for its off time) or pulse (a sine
+// of the host's timer). The settings may hold any other number, which acts as Steady.
+enum class ElementType : int32_t { Steady = 0, Blink = 1, Pulse = 2 };
 
 // Share 0 to 1 of a pulse at `x` radians: (sin x + 1) * 0.5.
 inline float SineShare(float x) noexcept { return (SinF(x) + 1.0f) * 0.5f; }

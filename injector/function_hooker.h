@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "injector/scoped_patch.h"
-#include "plugin/host_address.h"
-#include "plugin/host_guard.h"
+#include "platform/host_address.h"
+#include "platform/host_guard.h"
 
 namespace injector {
 
@@ -126,7 +126,7 @@ class function_hooker_manager : public function_hooker_manager_base {
 
   // The new destination of the redirected CALL: no arguments, a 32-bit result, as the host expects.
   static uint32_t call_hooks() noexcept {
-    return plugin::GuardHostCall(uint32_t{0}, [] { return instance()->dispatch(); });
+    return platform::GuardHostCall(uint32_t{0}, [] { return instance()->dispatch(); });
   }
 };
 
@@ -154,7 +154,7 @@ class function_hooker_base : public scoped_base {
  protected:
   void detach() noexcept {
     has_hook_ = false;
-    if (manager_) plugin::GuardHostCall([&] { manager_->detach(this); });
+    if (manager_) platform::IgnoreFailure([&] { manager_->detach(this); });
   }
 
   uint32_t site_;

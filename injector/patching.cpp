@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "plugin/host_address.h"
-#include "plugin/platform.h"
+#include "platform/host_address.h"
+#include "platform/platform.h"
 
 UnprotectScope::UnprotectScope(void* address, uint32_t size) noexcept : address_(address), size_(size) {
   succeeded_ =

@@ -9,7 +9,7 @@
 
 #include "injector/hooking.h"
 #include "plugin/host_build.h"
-#include "plugin/host_guard.h"
+#include "platform/host_guard.h"
 
 namespace plugin {
 
@@ -89,12 +89,12 @@ class BaseEventI<Hooker, RefList<Refs...>, Pick, void()> {
   uint32_t Invoke(const injector::original_callable& original) {
     for (const Callback& callback : before_) {
       Callback copy = callback;
-      GuardHostCall(copy);
+      platform::GuardHostCall(copy);
     }
     const uint32_t result = original();
     for (const Callback& callback : after_) {
       Callback copy = callback;
-      GuardHostCall(copy);
+      platform::GuardHostCall(copy);
     }
     return result;
   }

@@ -1,7 +1,7 @@
 #include "plugin/host_build.h"
 
 #include "injector/patching.h"
-#include "plugin/host_address.h"
+#include "platform/host_address.h"
 
 namespace {
 

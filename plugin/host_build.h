@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // The references below are rebased addresses; users of this header rebase with it too.
-#include "plugin/host_address.h"
+#include "platform/host_address.h"
 
 // 100, 110, 120, or 0 when the build is not recognised.
 using HostBuild = int32_t;

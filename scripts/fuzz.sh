@@ -32,7 +32,7 @@ declare -A bounded_runs=([settings_reader]=5000 [conversions]=100000 [feature_lo
 root=$PWD
 native=build/fuzz-native
 i386=build/fuzz-i386
-# A tree configured from another source folder (the targets once lived elsewhere) starts afresh.
+# A tree configured from another source folder starts afresh.
 for tree in "$native" "$i386"; do
   if [ -f "$tree/CMakeCache.txt" ] && ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root/tests/fuzz" "$tree/CMakeCache.txt"; then
     rm -rf "$tree"

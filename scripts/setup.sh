@@ -98,8 +98,10 @@ apt_update() {
   apt_options=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$parts")
   $sudo apt-get update -qq "${apt_options[@]}"
 }
+# Never removes a package to make room: a removal would take the compilers with it when the two
+# architectures' lists disagree, so apt fails instead.
 apt_install() {
-  $sudo apt-get install -y -qq --no-install-recommends "${apt_options[@]}" "$@" >&2
+  $sudo apt-get install -y -qq --no-install-recommends --no-remove "${apt_options[@]}" "$@" >&2
 }
 
 binfmt_mounted() { [ -e "$binfmt/register" ]; }

@@ -337,9 +337,13 @@ bool ParseFlag(const std::string& text) { return ParseInt(text) != 0; }
 
 IntList3 ParseColourList(const std::string& text) noexcept {
   IntList3 list;
-  size_t pos = 0;
+  size_t pos = 0, after_numbers = 0;
   // Once a read fails the stream is in its failed state and reads nothing more.
-  while (list.count < 3 && StreamReadInt(text, pos, list.values[list.count])) ++list.count;
+  while (list.count < 3 && StreamReadInt(text, pos, list.values[list.count])) {
+    ++list.count;
+    after_numbers = pos;
+  }
+  list.ends_after_numbers = SkipCSpace(text, after_numbers) == text.size();
   ReportConverted(text, SettingsValueKind::kColourList, nullptr);
   return list;
 }
@@ -352,44 +356,24 @@ FloatList3 ParseVectorList(const std::string& text) noexcept {
   return list;
 }
 
-const std::string* KeyConverter::Find(const char* key) const {
-  const auto found = table_.find(key);
-  return found == table_.end() ? nullptr : &found->second;
+void ConvertValue(const std::string& text, int32_t& out) { out = ParseInt(text); }
+
+void ConvertValue(const std::string& text, uint32_t& out) { out = static_cast<uint32_t>(ParseInt(text)); }
+
+void ConvertValue(const std::string& text, float& out) { out = ParseFloat(text); }
+
+void ConvertValue(const std::string& text, bool& out) { out = ParseFlag(text); }
+
+void ConvertValue(const std::string& text, std::array<uint8_t, 3>& rgb) noexcept {
+  const IntList3 list = ParseColourList(text);
+  for (int i = 0; i < list.count; ++i) rgb[i] = static_cast<uint8_t>(list.values[i]);
 }
 
-template <typename Store>
-void KeyConverter::Convert(const char* key, Store&& store) noexcept {
-  // After the first error only an observer still wants to hear of the keys.
-  if (stopped_ && observer == nullptr) return;
-  try {
-    const std::string* text = Find(key);
-    ReportKeyAsked(key, text, stopped_);
-    if (!stopped_ && text != nullptr) store(*text);
-  } catch (...) {
-    // The first failure ends this loader's conversions; what was stored before stays.
-    stopped_ = true;
-  }
+void ConvertValue(const std::string& text, std::array<float, 3>& xyz) noexcept {
+  xyz = ParseVectorList(text).values;
 }
 
-void KeyConverter::Int(const char* key, int32_t& out) noexcept {
-  Convert(key, [&out](const std::string& text) { out = ParseInt(text); });
-}
-
-void KeyConverter::Uint(const char* key, uint32_t& out) noexcept {
-  Convert(key, [&out](const std::string& text) { out = static_cast<uint32_t>(ParseInt(text)); });
-}
-
-void KeyConverter::Float(const char* key, float& out) noexcept {
-  Convert(key, [&out](const std::string& text) { out = ParseFloat(text); });
-}
-
-void KeyConverter::Flag(const char* key, bool& out) noexcept {
-  Convert(key, [&out](const std::string& text) { out = ParseFlag(text); });
-}
-
-void KeyConverter::Colour(const char* key, std::array<uint8_t, 3>& rgb) noexcept {
-  Convert(key, [&rgb](const std::string& text) {
-    const IntList3 list = ParseColourList(text);
-    for (int i = 0; i < list.count; ++i) rgb[i] = static_cast<uint8_t>(list.values[i]);
-  });
+const std::string* FindValue(const SettingsTable& table, std::string_view key) {
+  const auto found = table.find(std::string(key));
+  return found == table.end() ? nullptr : &found->second;
 }

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "settings/reader.h"
 
@@ -34,6 +35,9 @@ bool ParseFlag(const std::string& text);
 struct IntList3 {
   int count = 0;
   std::array<int32_t, 3> values{};
+  // Nothing but white space follows the numbers read: a read after them found the end of the text
+  // rather than something that is not a number.
+  bool ends_after_numbers = false;
 };
 struct FloatList3 {
   int count = 0;
@@ -78,34 +82,69 @@ inline void ReportKeyAsked(std::string_view key, const std::string* text,
   if (settings_detail::observer != nullptr) settings_detail::observer->KeyAsked(key, text, stopped);
 }
 
-// Converts one loader's keys in the order they are asked for, each only when the table holds it.
-// The first conversion error ends the conversions: that key and every later one keep the value
-// they had, the ones converted before keep their new values. Never throws.
-//   const SettingsTable table = ReadSettingsSection("MoonSettings");
-//   KeyConverter keys(table);
-//   keys.Float("Moon_Size", settings.Size);  // and so on, in the feature's fixed order
+// What a loader does after a value that does not convert.
+enum class OnBadValue : uint8_t {
+  kStop,  // that key and every later one keep the values they had
+  kGoOn,  // that key keeps its value; the next one is converted as usual
+};
+
+// The conversions by what a value goes into: ParseInt for an int32_t or a 32-bit enumeration;
+// ParseInt kept as its 32-bit pattern for a uint32_t; ParseFloat; ParseFlag for a bool; for a
+// colour the low 8 bits of each number of a colour list, channels without a number keeping
+// theirs; for a vector the vector list, the components from the first that is not read on 0.
+void ConvertValue(const std::string& text, int32_t& out);
+void ConvertValue(const std::string& text, uint32_t& out);
+void ConvertValue(const std::string& text, float& out);
+void ConvertValue(const std::string& text, bool& out);
+void ConvertValue(const std::string& text, std::array<uint8_t, 3>& rgb) noexcept;
+void ConvertValue(const std::string& text, std::array<float, 3>& xyz) noexcept;
+template <typename E>
+  requires std::is_enum_v<E> && (sizeof(E) == sizeof(int32_t))
+void ConvertValue(const std::string& text, E& out) {
+  out = static_cast<E>(ParseInt(text));  // any number: the enumeration is 32-bit
+}
+
+// Converts one loader's values in the order it asks for them, each only when present. After a
+// value that does not convert it stops or goes on as the loader asked. Never throws.
+//   KeyConverter keys;
+//   keys.Convert("Moon_Size", table_text_or_null, settings.Size);  // and so on, in a fixed order
 class KeyConverter {
  public:
-  explicit KeyConverter(const SettingsTable& table) noexcept : table_(table) {}
-  // The converter keeps a reference: a temporary table would be gone before the first key.
-  explicit KeyConverter(SettingsTable&&) = delete;
+  explicit KeyConverter(OnBadValue on_bad = OnBadValue::kStop) noexcept : on_bad_(on_bad) {}
 
-  void Int(const char* key, int32_t& out) noexcept;
-  void Uint(const char* key, uint32_t& out) noexcept;  // ParseInt, kept as its 32-bit pattern
-  void Float(const char* key, float& out) noexcept;
-  void Flag(const char* key, bool& out) noexcept;
-  // Stores the low 8 bits of each number read; channels without a readable number keep theirs.
-  void Colour(const char* key, std::array<uint8_t, 3>& rgb) noexcept;
+  // Converts `text`, the value of `key` (null when the loader's table has no such key), into
+  // `out` by its type (ConvertValue).
+  template <typename T>
+  void Convert(std::string_view key, const std::string* text, T& out) noexcept {
+    Apply(key, text, [&out](const std::string& value) { ConvertValue(value, out); });
+  }
+
+  // The same with a conversion of the loader's own, `store`, which raises SettingsConversionError
+  // for a value that does not convert.
+  template <typename Store>
+  void Apply(std::string_view key, const std::string* text, Store&& store) noexcept {
+    // After the first error of a stopping loader only an observer still wants to hear of the keys.
+    if (stopped_ && settings_detail::observer == nullptr) return;
+    try {
+      ReportKeyAsked(key, text, stopped_);
+      if (!stopped_ && text != nullptr) store(*text);
+    } catch (...) {
+      // What was stored before stays; a stopping loader converts nothing more.
+      if (on_bad_ == OnBadValue::kStop) stopped_ = true;
+    }
+  }
+
+  // The same for a key that the loader's table does not hold: there is nothing to convert, and only
+  // an observer hears of it. Inline: most keys a loader asks for are absent from most files.
+  void Absent(std::string_view key) const noexcept { ReportKeyAsked(key, nullptr, stopped_); }
 
   // True once a conversion error has ended the conversions.
   bool Stopped() const noexcept { return stopped_; }
 
  private:
-  // Runs `store` on the key's text if the table holds it, unless the conversions have ended.
-  template <typename Store>
-  void Convert(const char* key, Store&& store) noexcept;
-  const std::string* Find(const char* key) const;
-
-  const SettingsTable& table_;
+  OnBadValue on_bad_;
   bool stopped_ = false;
 };
+
+// The value of `key` in `table`, or null when the table has no such key.
+const std::string* FindValue(const SettingsTable& table, std::string_view key);

@@ -34,9 +34,14 @@ inline std::string_view TrimSettingsBlanks(std::string_view text) noexcept {
   return text.substr(begin, end - begin);
 }
 
-// Takes one line (without its line end) apart by the grammar above.
+// Takes one line (without its line end) apart by the grammar above. Every reader of the file takes
+// its lines apart with this one function.
 SettingsLine SplitSettingsLine(std::string_view line) noexcept;
 
-// The same for a line whose first ";" (or the line's size when it has none) and first "=" (or
-// the line's size) are known.
-SettingsLine SplitSettingsLineAt(std::string_view line, size_t comment, size_t equals) noexcept;
+// The value of an entry line whose first "=" stands at `equals`, with no ";" before it: the text
+// after it up to the comment, trimmed, as SplitSettingsLine gives it. For a reader that has found
+// the "=" already, looking for a key by name.
+inline std::string_view SettingsValueAfter(std::string_view line, size_t equals) noexcept {
+  std::string_view text = line.substr(equals + 1);
+  return TrimSettingsBlanks(text.substr(0, text.find(';')));
+}

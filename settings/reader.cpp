@@ -1,12 +1,10 @@
 #include "settings/reader.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "settings/line_splitter.h"
-#include "settings/settings_file.h"
+#include "platform/settings_file.h"
 
 namespace {
 
@@ -34,40 +32,21 @@ constexpr char kEndOfText = '\x1a';
 // What one read asks for; the buffer grows beyond it only for a longer line.
 constexpr size_t kChunkSize = 64 * 1024;
 
-// Stores a "key = value" line of every key.
-void StoreEntry(SettingsTable& table, const SettingsLine& line) {
-  table.insert_or_assign(std::string(line.key), std::string(line.value));
-}
-
 void StoreEntry(SettingsTable& table, std::string_view key, std::string_view value) {
   table.insert_or_assign(std::string(key), std::string(value));
 }
 
-// The lines of the sections named `section`: `store` is called with every line inside one that
-// does not begin with "[" after blanks. Lines before the first header are outside every section.
-template <typename Store>
-void ForEachSectionLine(SettingsLineReader& reader, std::string_view section, Store&& store) {
-  bool inside = false;
-  std::string_view line;
-  for (SettingsLines lines; reader.NextLines(lines);) {
-    // Outside the section only a header matters.
-    while ((inside || lines.SkipToBracketLine()) && lines.Next(line)) {
-      const size_t first = FirstNonBlank(line);
-      if (first < line.size() && line[first] == '[') {
-        const SettingsLine split = SettingsLines::Split(line);
-        // A "[name]" line: inside exactly when the name matches, at every occurrence. Another
-        // line that begins with "[" can only hold a key that begins with it.
-        if (split.is_header) {
-          inside = split.section == section;
-        } else if (inside) {
-          store(line);
-        }
-      } else if (inside) {
-        store(line);
-      }
-    }
-  }
-}
+// Keeps the entries of the sections of one name.
+class SectionTable {
+ public:
+  explicit SectionTable(std::string_view section) : section_(section) {}
+  bool Section(std::string_view name) { return name == section_; }
+  void Entry(std::string_view key, std::string_view value) { StoreEntry(table, key, value); }
+  SettingsTable table;
+
+ private:
+  std::string_view section_;
+};
 
 }  // namespace
 
@@ -86,27 +65,26 @@ void SettingsKeys::Index() {
 
 bool SettingsKeys::MatchNames(std::string_view line, std::string_view& key,
                               std::string_view& value) const noexcept {
-  // A name has no blank, "=" or ";": the line's key is that name exactly when the line holds,
-  // after blanks, the name, blanks and "=". The first "=" is then the one after the name, and no
-  // ";" comes before it.
   const size_t start = FirstNonBlank(line);
   if (start == line.size()) return false;
   const Range range = by_first_[static_cast<unsigned char>(line[start])];
+  if (range.begin == range.end) return false;
+  // A name holds no blank, "=" or ";", so the line's key, the trimmed text before its first "=", is
+  // a name exactly when the line holds, after blanks, the name, blanks and "=". The second byte
+  // tells most names apart before a comparison of them all.
   const std::string_view rest = line.substr(start);
   for (uint32_t i = range.begin; i < range.end; ++i) {
     const std::string_view name = names_[i];
-    // The first bytes agree; the second tells most names apart before a comparison of them all.
     if (rest.size() <= name.size() || (name.size() > 1 && rest[1] != name[1]) ||
         std::memcmp(rest.data(), name.data(), name.size()) != 0) {
       continue;
     }
-    size_t equals = name.size();
-    while (equals < rest.size() && IsSettingsBlank(rest[equals])) ++equals;
-    if (equals == rest.size() || rest[equals] != '=') continue;
-    std::string_view text = rest.substr(equals + 1);
-    text = text.substr(0, text.find(';'));
+    // Only blanks may stand between the name and the first "=", which then has no ";" before it.
+    size_t equals = start + name.size();
+    while (equals < line.size() && IsSettingsBlank(line[equals])) ++equals;
+    if (equals == line.size() || line[equals] != '=') continue;
     key = name;
-    value = TrimSettingsBlanks(text);
+    value = SettingsValueAfter(line, equals);
     return true;
   }
   return false;
@@ -160,27 +138,6 @@ bool SettingsLineReader::NextLines(SettingsLines& lines) {
   return true;
 }
 
-SettingsLine SettingsLines::Split(std::string_view line) noexcept {
-  // The first ";" and the first "=", from 16 bytes at a time.
-  size_t comment = line.size(), equals = line.size();
-  const __m128i semicolons = _mm_set1_epi8(';'), equal_signs = _mm_set1_epi8('=');
-  for (size_t at = 0; at < line.size(); at += kBlock) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at));
-    uint32_t in_line = 0xFFFF;
-    if (line.size() - at < kBlock) in_line = (1u << (line.size() - at)) - 1;
-    const auto semicolon =
-        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, semicolons))) & in_line;
-    const auto equal_sign =
-        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, equal_signs))) & in_line;
-    if (equals == line.size() && equal_sign != 0) equals = at + __builtin_ctz(equal_sign);
-    if (semicolon != 0) {
-      comment = at + __builtin_ctz(semicolon);
-      break;
-    }
-  }
-  return SplitSettingsLineAt(line, comment, equals);
-}
-
 bool SettingsLines::SkipToBracketLine() noexcept {
   while (pos_ < end_) {
     const auto* bracket = static_cast<const char*>(std::memchr(pos_, '[', end_ - pos_));
@@ -216,13 +173,9 @@ SettingsTable ReadAllSettings(const SettingsKeys& keys) {
 }
 
 SettingsTable ReadSettingsSection(std::string_view section, const SettingsKeys& keys) {
-  SettingsTable table;
-  SettingsLineReader reader;
-  ForEachSectionLine(reader, section, [&](std::string_view line) {
-    std::string_view key, value;
-    if (keys.Match(line, key, value)) StoreEntry(table, key, value);
-  });
-  return table;
+  SectionTable visitor(section);
+  VisitSettingsFile(nullptr, visitor, nullptr, &keys);
+  return std::move(visitor.table);
 }
 
 SettingsTable ReadAllSettings() { return ReadAllSettingsFrom(nullptr); }
@@ -254,24 +207,16 @@ bool ForEachSettingsLineFrom(const char* path,
 
 SettingsTable ReadAllSettingsFrom(const char* path) {
   SettingsTable table;
-  SettingsLineReader reader(path);
-  std::string_view text;
-  for (SettingsLines lines; reader.NextLines(lines);) {
-    while (lines.Next(text)) {
-      // Any "key = value" line, whatever section it stands in; section headers have no "=".
-      const SettingsLine line = SettingsLines::Split(text);
-      if (line.is_entry) StoreEntry(table, line);
-    }
-  }
+  ForEachSettingsLineFrom(path, [&table](std::string_view text) {
+    // Any "key = value" line, whatever section it stands in; section headers have no "=".
+    const SettingsLine line = SplitSettingsLine(text);
+    if (line.is_entry) StoreEntry(table, line.key, line.value);
+  });
   return table;
 }
 
 SettingsTable ReadSettingsSectionFrom(const char* path, std::string_view section) {
-  SettingsTable table;
-  SettingsLineReader reader(path);
-  ForEachSectionLine(reader, section, [&table](std::string_view text) {
-    const SettingsLine line = SettingsLines::Split(text);
-    if (line.is_entry) StoreEntry(table, line);
-  });
-  return table;
+  SectionTable visitor(section);
+  VisitSettingsFile(path, visitor);
+  return std::move(visitor.table);
 }

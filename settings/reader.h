@@ -38,12 +38,11 @@ class SettingsKeys {
   }
 
   // True when `line` is a "key = value" line whose key is one of the names: then `key` is that
-  // name and `value` the value, as the line grammar gives them (comment cut, blanks trimmed).
+  // name and `value` the value, as SplitSettingsLine gives them.
   bool Match(std::string_view line, std::string_view& key, std::string_view& value) const noexcept {
     // Most lines of a file are settled by their first byte: no name begins with it.
     if (line.empty()) return false;
-    const auto first = static_cast<unsigned char>(line.front());
-    const Range range = by_first_[first];
+    const Range range = by_first_[static_cast<unsigned char>(line.front())];
     if (!IsSettingsBlank(line.front()) && range.begin == range.end) return false;
     return MatchNames(line, key, value);
   }
@@ -114,10 +113,6 @@ class SettingsLines {
   // line of the others. False when the run holds no such line (it is then used up).
   bool SkipToBracketLine() noexcept;
 
-  // A line that Next handed out, taken apart as SplitSettingsLine does, but 16 bytes at a time:
-  // the bytes after a line of the run may be read.
-  static SettingsLine Split(std::string_view line) noexcept;
-
  private:
   static constexpr size_t kBlock = 16;
   // Marks the line ends in the 16 bytes from `at` (those before `end_` only).
@@ -166,6 +161,59 @@ class SettingsLineReader {
   size_t filled_ = 0;         // the bytes read into the buffer
   bool at_end_ = false;       // the file's end (or a Ctrl-Z) has been read
 };
+
+// One pass over the file at `path`, or without one the first settings file found, in file order,
+// told to `visitor` as it goes:
+//   bool Section(std::string_view name): a "[name]" header. The entries after it, up to the next
+//       header, are told to Entry when this returns true. Lines before the first header belong to
+//       no section.
+//   void Entry(std::string_view key, std::string_view value): a key = value line of a section that
+//       Section took.
+//   void Anywhere(std::string_view key, std::string_view value): a key = value line whose key is
+//       one of `anywhere`, whatever section it stands in; told before its Entry, when it has one.
+// `anywhere`: the keys told to Anywhere (null: none, and the visitor needs no Anywhere). `only`:
+// the keys of a taken section that are told to Entry (null: every key). Returns false, telling
+// nothing, when no file opens. Where nothing is wanted outside a taken section, only its headers
+// are looked at. A template, so that the visitor's calls for every line are direct ones.
+template <typename Visitor>
+bool VisitSettingsFile(const char* path, Visitor& visitor, const SettingsKeys* anywhere = nullptr,
+                       const SettingsKeys* only = nullptr) {
+  SettingsLineReader reader(path);
+  if (!reader.is_open()) return false;
+  bool inside = false;
+  std::string_view line, key, value;
+  for (SettingsLines lines; reader.NextLines(lines);) {
+    // Outside a taken section, with no key wanted anywhere, only a header matters.
+    while ((inside || anywhere != nullptr || lines.SkipToBracketLine()) && lines.Next(line)) {
+      if constexpr (requires { visitor.Anywhere(key, value); }) {
+        if (anywhere != nullptr && anywhere->Match(line, key, value)) visitor.Anywhere(key, value);
+      }
+      const size_t first = FirstNonBlank(line);
+      const bool bracket = first < line.size() && line[first] == '[';
+      if (!bracket) {
+        // A line of a taken section; no key of `only` begins with "[".
+        if (!inside) continue;
+        if (only == nullptr) {
+          const SettingsLine split = SplitSettingsLine(line);
+          if (split.is_entry) visitor.Entry(split.key, split.value);
+        } else if (only->Match(line, key, value)) {
+          visitor.Entry(key, value);
+        }
+        continue;
+      }
+      const SettingsLine split = SplitSettingsLine(line);
+      if (split.is_header) {
+        // A "[name]" line: the section's entries are told when the visitor takes it, at every
+        // occurrence of its name.
+        inside = visitor.Section(split.section);
+      } else if (inside && only == nullptr && split.is_entry) {
+        // Another line that begins with "[" can only hold a key that begins with it.
+        visitor.Entry(split.key, split.value);
+      }
+    }
+  }
+  return true;
+}
 
 // Calls `visit` with each line of the first settings file found, in file order, without the line
 // end (see SettingsLineReader). Returns false, without calling `visit`, when no file opens.

@@ -36,7 +36,11 @@ inline std::vector<std::string> NumberLikeTexts() {
   std::vector<std::string> texts = {"", " ", "+", "-", ".", "e", "1e", "1e+", "-.e1", "0x", "00.5",
                                     "1..2", "+-1", "2147483648", "-2147483648", "1e-45", "7e-46",
                                     "3.4028235e38", "3.4028236e38", "1e39 1", "9e-39 2", "0x1p-150", "0x1p+-50",
-                                    "0x.8p-148", "nan(x)", "infinit", "0x1.fffffffp127"};
+                                    "0x.8p-148", "nan(x)", "infinit", "0x1.fffffffp127",
+                                    // Ten digits and more: beyond 32 bits however they wrap.
+                                    "4294967296", "9999999999", "-4294967297", "4294967295",
+                                    "12345678901", "0000000004294967296", "2147483647",
+                                    "-2147483647", "1 4294967296 3", "-9999999999 1"};
   const std::string alphabet = "0123456789+-.eE ,\t1x0xpPafinINy(";
   std::mt19937 random(11);
   for (int i = 0; i < 20000; ++i) {

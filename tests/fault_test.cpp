@@ -172,7 +172,7 @@ TEST(HostTimerWrap, ShootingStarsKeepTheirIntervalAndLifetimeAcrossTheWrap) {
 // 800 ms dark.
 TEST(HostTimerWrap, BlinkingAroundTheWrapFollowsEachPatternsReadingOfTheTimer) {
   VehicleLight light;
-  light.Type = kLightBlink;
+  light.Type = ElementType::Blink;
   light.OnTime = 200;
   light.OffTime = 800;
   SkyLogoElement trail{{255, 0, 0}, 15.0f, ElementType::Blink, 200, 800};

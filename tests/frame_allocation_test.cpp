@@ -14,13 +14,8 @@
 #include <iterator>
 #include <string>
 
-#include "features/moon/moon_control.h"
-#include "features/planes/plane_update.h"
-#include "features/shooting_stars/shooting_stars.h"
-#include "features/sky_logo/sky_logo_settings.h"
-#include "features/stars/star_field.h"
-#include "features/vehicle_lights/vehicle_light_loader.h"
 #include "hostsim/hostsim.h"
+#include "startup.h"
 #include "tests/allocation_count.h"
 #include "tests/game_folder.h"
 #include "tests/isolated.h"
@@ -159,20 +154,8 @@ std::string WithUnreadKeys(int keys) {
 
 // The start-up's loaders, in their order, into settings of their own.
 size_t PeakOfLoaders() {
-  PlaneUpdateSettings plane;
-  StarFieldState stars;
-  VehicleLightTable vehicles;
-  VehicleLightSettingsState vehicle_settings;
-  MoonSettingsState moon;
-  ShootingStarSettings shooting;
   AllocationCount count;
-  LoadPlaneUpdateSettings(plane);
-  LoadStarSettings(stars);
-  LoadVehicleLights(vehicles, vehicle_settings);
-  LoadSkyLogoSettings();
-  LoadSkyLogoSettings();
-  LoadMoonSettings(moon);
-  LoadShootingStarSettings(shooting);
+  for (const SettingsLoader* loader : kStartupLoaders) loader->load();
   return count.peak_bytes();
 }
 

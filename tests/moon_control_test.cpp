@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "features/moon/moon_control.h"
+#include "features/moon/moon_drawing.h"
+#include "features/moon/moon_settings.h"
+#include "features/moon/moon_shading.h"
 #include "injector/patching.h"
 
 namespace {
@@ -40,7 +43,7 @@ TEST(MoonShading, DefaultsLeaveEverySlotBitForBit) {
 
 TEST(MoonShading, BlinkTakesTimeSignedAndSumsBeyond32Bits) {
   MoonSettingsState blink;
-  blink.Type = kMoonBlink;
+  blink.Type = ElementType::Blink;
   // Signed times below 0 leave a remainder in (-1000, 0], which is always lit; only the low byte of
   // the alpha slot changes.
   for (const uint32_t time : {0xFFFFFFFFu, 0x80000000u}) {
@@ -61,7 +64,7 @@ TEST(MoonShading, BlinkTakesTimeSignedAndSumsBeyond32Bits) {
 
 TEST(MoonShading, PulsePeriodIsOnPlusOff) {
   MoonSettingsState pulse;
-  pulse.Type = kMoonPulse;
+  pulse.Type = ElementType::Pulse;
   pulse.OnTime = 1500;
   pulse.OffTime = 500;
   // Period 2000: full at a quarter (500), dark at three quarters (1500); a period of 1000 would
@@ -83,7 +86,7 @@ TEST(MoonSettingsConversion, StopsAtTheFirstBadKeyAndKeepsUnreadChannels) {
                    settings);
   EXPECT_EQ(settings.Colour, (std::array<uint8_t, 3>{10, 20, 3}));
   EXPECT_EQ(settings.Size, 2.5f);
-  EXPECT_EQ(settings.Type, 0);
+  EXPECT_EQ(settings.Type, ElementType::Steady);
   EXPECT_EQ(settings.OnTime, 200);
   EXPECT_EQ(settings.OffTime, 800);
 }

@@ -71,7 +71,7 @@ TEST(PlaneUpdateSettingsLoader, OrderAndTheFirstBadValue) {
   };
   for (const Case& c : cases) {
     PlaneUpdateSettings settings;
-    LoadPlaneUpdateSettings(c.table, settings);
+    ConvertPlaneUpdateSettings(c.table, settings);
     const std::string where = c.table.empty() ? "no keys" : c.table.begin()->second;
     EXPECT_EQ(settings.PermanentIgnore, c.permanent) << where;
     EXPECT_EQ(settings.IgnoreDuration, c.ignore) << where;

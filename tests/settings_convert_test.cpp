@@ -1,4 +1,5 @@
 #include "settings/convert.h"
+#include "settings/key_table.h"
 
 #include <gtest/gtest.h>
 
@@ -70,28 +71,47 @@ TEST(ParseLists, ReadNumbersUntilOneFailsAndReportHowMany) {
   EXPECT_EQ(ParseVectorList("1e-50 2").values[0], 0.0f);  // too small reads as zero
 }
 
-TEST(KeyConverter, FirstErrorEndsTheConversionsAndEarlierValuesStay) {
-  const SettingsTable table = {{"A", "-1"}, {"B", "2.5"}, {"Rgb", "256 -1"}, {"C", "true"}, {"D", "7"}};
+// Settings of every kind a key table converts into, and a table of their keys.
+enum class Pattern : int32_t { kZero, kOne };
+struct Sample {
+  int32_t missing = -1;
   uint32_t a = 0;
   float b = -1;
   std::array<uint8_t, 3> rgb = {1, 2, 3};
+  struct Part {
+    std::array<float, 3> xyz = {9, 9, 9};
+    Pattern pattern = Pattern::kZero;
+  } part;
   bool c = false;
-  int32_t d = -1, missing = -1;
-  KeyConverter convert(table);
-  convert.Int("Missing", missing);
-  convert.Uint("A", a);
-  convert.Float("B", b);
-  convert.Colour("Rgb", rgb);
-  EXPECT_FALSE(convert.Stopped());
-  convert.Flag("C", c);
-  convert.Int("D", d);
-  EXPECT_TRUE(convert.Stopped());
-  EXPECT_EQ(missing, -1);
-  EXPECT_EQ(a, 0xFFFFFFFFu);  // kept as its 32-bit pattern
-  EXPECT_EQ(b, 2.5f);
-  EXPECT_EQ(rgb, (std::array<uint8_t, 3>{0, 255, 3}));  // low 8 bits; an unread channel keeps its
-  EXPECT_FALSE(c);
-  EXPECT_EQ(d, -1);
+  int32_t d = -1;
+};
+constexpr std::array kSampleKeys{
+    Key<&Sample::missing>("Missing"),
+    Key<&Sample::a>("A"),
+    Key<&Sample::b>("B"),
+    Key<&Sample::rgb>("Rgb"),
+    Key<&Sample::part, &Sample::Part::xyz>("Xyz"),
+    Key<&Sample::part, &Sample::Part::pattern>("Pattern", ValueRange::kPattern),
+    Key<&Sample::c>("C"),
+    Key<&Sample::d>("D")};
+
+TEST(KeyTable, ConvertsByWhatEachKeyGoesIntoAndStopsOrGoesOnAfterABadValue) {
+  const SettingsTable table = {{"A", "-1"},    {"B", "2.5"}, {"Rgb", "256 -1"}, {"Xyz", "1 2"},
+                               {"Pattern", "7"}, {"C", "true"}, {"D", "7"}};
+  static_assert(KeyNames(kSampleKeys)[4] == "Xyz" && KeyInfos(kSampleKeys)[5].range == ValueRange::kPattern);
+  for (const OnBadValue on_bad : {OnBadValue::kStop, OnBadValue::kGoOn}) {
+    Sample s;
+    ConvertKeys(kSampleKeys, table, s, on_bad);
+    EXPECT_EQ(s.missing, -1);
+    EXPECT_EQ(s.a, 0xFFFFFFFFu);  // kept as its 32-bit pattern
+    EXPECT_EQ(s.b, 2.5f);
+    EXPECT_EQ(s.rgb, (std::array<uint8_t, 3>{0, 255, 3}));  // low 8 bits; an unread channel keeps its
+    EXPECT_EQ(s.part.xyz, (std::array<float, 3>{1, 2, 0}));  // the components not read are 0
+    EXPECT_EQ(s.part.pattern, static_cast<Pattern>(7));     // any number
+    EXPECT_FALSE(s.c);
+    // "true" is no number: a stopping loader converts nothing after it.
+    EXPECT_EQ(s.d, on_bad == OnBadValue::kStop ? -1 : 7);
+  }
 }
 
 // What a settings observer hears, one line per report; a converted text is named by the key whose
@@ -122,12 +142,12 @@ TEST(KeyConverter, ObserverHearsEveryKeyAskedAndEveryConversionAndChangesNothing
   int32_t a = 0, b = 0, c = 0;
   std::array<uint8_t, 3> rgb = {7, 7, 7};
   ObserverLog log(table);
-  KeyConverter convert(table);
-  convert.Colour("Rgb", rgb);
-  convert.Int("Missing", a);
-  convert.Int("A", a);
-  convert.Int("B", b);
-  convert.Int("C", c);
+  KeyConverter convert;
+  convert.Convert("Rgb", FindValue(table, "Rgb"), rgb);
+  convert.Convert("Missing", FindValue(table, "Missing"), a);
+  convert.Convert("A", FindValue(table, "A"), a);
+  convert.Convert("B", FindValue(table, "B"), b);
+  convert.Convert("C", FindValue(table, "C"), c);
   ParseFloat(std::string("5"));
   const std::vector<std::string> expected = {
       "asked Rgb=1 2", "converted Rgb as 2", "asked Missing", "asked A=4", "converted A as 0",

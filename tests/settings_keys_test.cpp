@@ -15,15 +15,10 @@
 #include <tuple>
 #include <vector>
 
-#include "features/moon/moon_control.h"
-#include "features/planes/plane_update.h"
-#include "features/shooting_stars/shooting_stars.h"
-#include "features/sky_logo/sky_logo_settings.h"
-#include "features/stars/star_field.h"
-#include "features/vehicle_lights/vehicle_light_loader.h"
 #include "settings/convert.h"
 #include "settings/line_splitter.h"
 #include "settings/reader.h"
+#include "startup.h"
 #include "tests/conversion_oracle.h"
 #include "tests/game_folder.h"
 
@@ -51,54 +46,72 @@ std::vector<std::string> Strings(const Names& names) {
   return std::vector<std::string>(std::begin(names), std::end(names));
 }
 
+template <typename Names>
+std::vector<std::string> Strings(const Names& names, std::string_view (*name)(const KeyInfo&)) {
+  std::vector<std::string> strings;
+  for (const auto& info : names) strings.emplace_back(name(info));
+  return strings;
+}
+
+std::string_view NameOf(const KeyInfo& info) { return info.name; }
+
+// Each loader of the start-up converts exactly the keys it names, in their order; and a model
+// section's named keys are asked for in the order of their names.
 TEST(LoaderKeys, EachLoaderAsksForExactlyTheKeysItNamesInItsOrder) {
-  struct Case {
-    const char* loader;
-    std::vector<std::string> named;
-    std::function<void()> run;  // the loader's conversions on a table without its keys
-  };
   const SettingsTable empty;
-  const std::vector<Case> cases = {
-      {"star field", Strings(kStarSettingKeys),
-       [&] {
-         StarSettings s;
-         ConvertStarSettings(empty, s);
-       }},
-      {"plane update", Strings(kPlaneUpdateKeys),
-       [&] {
-         PlaneUpdateSettings s;
-         LoadPlaneUpdateSettings(empty, s);
-       }},
-      {"moon", Strings(kMoonSettingKeys),
-       [&] {
-         MoonSettingsState s;
-         ConvertMoonSettings(empty, s);
-       }},
-      {"shooting stars", Strings(kShootingStarKeys),
-       [&] {
-         ShootingStarSettings s;
-         ConvertShootingStarSettings(empty, s);
-       }},
-      {"sky logo", Strings(kSkyLogoKeys),
-       [&] {
-         SkyLogoSettingsState s;
-         LoadSkyLogoSettings(empty, s);
-       }},
-      {"vehicle lights", Strings(kVehicleLightGlobalKeys),
-       [&] {
-         VehicleLightSettingsState s;
-         ConvertVehicleLightSettings(empty, s);
-       }},
-      {"vehicle model section", Strings(kVehicleSectionKeys),
-       [] {
-         VehicleLightTable made;
-         AddVehicleLightSection("Veh_", {{"Model", "0"}}, made);
-       }},
-  };
-  for (const Case& c : cases) {
+  for (const SettingsLoader* loader : kStartupLoaders) {
     AskedKeys asked;
-    c.run();
-    EXPECT_EQ(asked.keys, c.named) << c.loader;
+    loader->convert(empty);
+    EXPECT_EQ(asked.keys, Strings(loader->keys, NameOf)) << loader->name;
+  }
+  AskedKeys asked;
+  VehicleLightTable made;
+  AddVehicleLightSection("Veh_", {{"Model", "0"}}, made);
+  EXPECT_EQ(asked.keys, Strings(kVehicleSectionKeyNames));
+}
+
+// The line grammar read plainly, byte by byte: the reader's own splitter is what is tested.
+SettingsLine PlainSplit(std::string_view line) {
+  SettingsLine split;
+  line = line.substr(0, std::min(line.find(';'), line.size()));
+  const auto trim = [](std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+  };
+  const std::string_view trimmed = trim(line);
+  if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']') {
+    split.is_header = true;
+    split.section = trimmed.substr(1, trimmed.size() - 2);
+  }
+  if (const size_t equals = line.find('='); equals != std::string_view::npos) {
+    split.is_entry = true;
+    split.key = trim(line.substr(0, equals));
+    split.value = trim(line.substr(equals + 1));
+  }
+  return split;
+}
+
+// The splitter takes a line apart as the plain reading does whatever its length and wherever its
+// "=", ";" and brackets stand, across the 16-byte blocks it looks at: lines of 0 to 40 bytes with
+// those at every place.
+TEST(LineGrammar, TheSplitterAgreesWithThePlainReadingAtEveryLengthAndPlace) {
+  const auto same = [](const SettingsLine& a, const SettingsLine& b) {
+    return a.is_header == b.is_header && a.section == b.section && a.is_entry == b.is_entry &&
+           a.key == b.key && a.value == b.value;
+  };
+  for (size_t length = 0; length <= 40; ++length) {
+    for (size_t equals = 0; equals <= length; ++equals) {
+      for (size_t comment = 0; comment <= length; ++comment) {
+        std::string line(length, 'k');
+        for (size_t i = 0; i < length; i += 7) line[i] = ' ';
+        if (length > 0) line.front() = '[', line.back() = ']';
+        if (equals < length) line[equals] = '=';
+        if (equals + 5 < length) line[equals + 5] = '=';  // only the first one splits
+        if (comment < length) line[comment] = ';';
+        ASSERT_TRUE(same(SplitSettingsLine(line), PlainSplit(line))) << '"' << line << '"';
+      }
+    }
   }
 }
 
@@ -117,7 +130,7 @@ struct GrammarModel {
   SettingsTable All() const {
     SettingsTable table;
     for (std::string_view text : lines) {
-      const SettingsLine line = SplitSettingsLine(text);
+      const SettingsLine line = PlainSplit(text);
       if (line.is_entry) table.insert_or_assign(std::string(line.key), std::string(line.value));
     }
     return table;
@@ -126,7 +139,7 @@ struct GrammarModel {
     SettingsTable table;
     bool inside = false;
     for (std::string_view text : lines) {
-      const SettingsLine line = SplitSettingsLine(text);
+      const SettingsLine line = PlainSplit(text);
       if (line.is_header) {
         inside = line.section == name;
       } else if (inside && line.is_entry) {
@@ -145,7 +158,7 @@ struct GrammarModel {
       if (collecting) AddVehicleLightSection(name, keys, made);
     };
     for (std::string_view text : lines) {
-      const SettingsLine line = SplitSettingsLine(text);
+      const SettingsLine line = PlainSplit(text);
       if (line.is_header) {
         finish();
         collecting = true;
@@ -179,12 +192,10 @@ std::string GeneratedFile(std::mt19937& random, size_t lines) {
                                     "01-CustomLight_Size", "1-CustomLight_Size", "+1-CustomLight_Type",
                                     "x-CustomLight_Size", "2-CustomLight_Bogus", "-3-CustomLight_Color",
                                     "3-CustomLight_Offset", "1-CustomLight_Offset-CustomLight_Size"};
-    for (const auto& names : {Strings(kStarSettingKeys), Strings(kMoonSettingKeys),
-                              Strings(kShootingStarKeys), Strings(kSkyLogoKeys),
-                              Strings(kPlaneUpdateKeys), Strings(kVehicleLightGlobalKeys),
-                              Strings(kVehicleSectionKeys)}) {
-      all.insert(all.end(), names.begin(), names.end());
+    for (const SettingsLoader* loader : kStartupLoaders) {
+      for (const KeyInfo& key : loader->keys) all.emplace_back(key.name);
     }
+    all.insert(all.end(), kVehicleSectionKeyNames.begin(), kVehicleSectionKeyNames.end());
     return all;
   }();
   static const std::vector<std::string> headers = {
@@ -220,16 +231,16 @@ std::string GeneratedFile(std::mt19937& random, size_t lines) {
 TEST(LoaderKeys, TablesOfNamedKeysAreTheGrammarsTablesCutToThoseKeys) {
   GameFolder folder;
   std::mt19937 random(20241209);
-  const std::vector<std::string> star = Strings(kStarSettingKeys);
-  const std::vector<std::string> moon = Strings(kMoonSettingKeys);
-  const std::vector<std::string> shooting = Strings(kShootingStarKeys);
-  const std::vector<std::string> sky = Strings(kSkyLogoKeys);
+  const std::vector<std::string> star = Strings(KeyNames(kStarSettingKeys));
+  const std::vector<std::string> moon = Strings(KeyNames(kMoonSettingKeys));
+  const std::vector<std::string> shooting = Strings(KeyNames(kShootingStarKeys));
+  const std::vector<std::string> sky = Strings(KeyNames(kSkyLogoKeys));
   for (int round = 0; round < 60; ++round) {
     const std::string text = GeneratedFile(random, 50 + random() % 2000);
     folder.WriteSettings(text);
     const GrammarModel model(text);
     ASSERT_EQ(ReadAllSettings(), model.All()) << "round " << round;
-    EXPECT_EQ(ReadAllSettings(SettingsKeys(kStarSettingKeys)), Restricted(model.All(), star));
+    EXPECT_EQ(ReadAllSettings(SettingsKeys(star)), Restricted(model.All(), star));
     for (const auto& [section, keys] : {std::pair{"MoonSettings", moon}, {"ShootingStars", shooting},
                                         {"RStarLogo", sky}}) {
       ASSERT_EQ(ReadSettingsSection(section), model.Section(section)) << "round " << round;

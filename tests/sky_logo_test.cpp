@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "features/sky_logo/sky_logo.h"
+#include "features/sky_logo/sky_logo_drawing.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/machine_code.h"
 #include "tests/isolated.h"
@@ -190,7 +191,7 @@ TEST(SkyLogoSettingsLoader, KeyOrderAndTheFirstBadValue) {
   };
   for (const Case& c : cases) {
     SkyLogoSettingsState actual;
-    LoadSkyLogoSettings(c.table, actual);
+    ConvertSkyLogoSettings(c.table, actual);
     SkyLogoSettingsState expected;
     c.expect(expected);
     EXPECT_TRUE(actual == expected) << c.name;
@@ -199,10 +200,10 @@ TEST(SkyLogoSettingsLoader, KeyOrderAndTheFirstBadValue) {
 
 TEST(SkyLogoSettingsLoader, EveryRunRestoresTheElementsButNotTheWindows) {
   SkyLogoSettingsState settings;
-  LoadSkyLogoSettings({{"R_Color", "1 2 3"}, {"Trail3_Type", "2"}, {"RMinHour", "7"},
+  ConvertSkyLogoSettings({{"R_Color", "1 2 3"}, {"Trail3_Type", "2"}, {"RMinHour", "7"},
                        {"StarFadeInDuration", "9"}},
                       settings);
-  LoadSkyLogoSettings({}, settings);
+  ConvertSkyLogoSettings({}, settings);
   SkyLogoSettingsState expected;
   expected.RWindow.MinHour = 7;
   expected.StarWindow.FadeInDuration = 9.0f;

@@ -6,21 +6,19 @@
 #include <vector>
 
 #include "features/vehicle_lights/vehicle_light_emission.h"
-#include "features/vehicle_lights/vehicle_light_loader.h"
+#include "features/vehicle_lights/vehicle_light_settings.h"
 #include "hostsim/host_state.h"
 #include "tests/allocation_count.h"
+#include "tests/game_folder.h"
 
 namespace {
 
-// The model sections of a settings text, collected line by line as the loader reads the file.
+// The model sections of a settings text, as the loader reads them from the settings file.
 VehicleLightTable Collect(std::string_view text) {
+  GameFolder folder{std::string(text)};
   VehicleLightTable table;
-  VehicleSectionCollector collector(table);
-  for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
-    collector.Line(text.substr(0, end));
-  }
-  collector.Line(text);
-  collector.Finish();
+  VehicleLightSettingsState settings;
+  LoadVehicleLights(table, settings);
   return table;
 }
 
@@ -48,7 +46,7 @@ TEST(VehicleLightLoader, SectionsQualifyByNameAndModelAndLaterOnesReplace) {
             (VehicleLight{.Offset = {-1.0f, 2.5f, 0.3f}, .Colour = kRed, .Enabled = true}));
   // The second section of model 160 replaced the first whole.
   EXPECT_FALSE(table.at(160)[LightGroup::Right].Enabled);
-  EXPECT_EQ(table.at(160)[LightGroup::Middle].Type, 2);
+  EXPECT_EQ(table.at(160)[LightGroup::Middle].Type, ElementType::Pulse);
   EXPECT_TRUE(table.contains(70000));  // kept, though no vehicle carries such a model
 }
 
@@ -59,9 +57,9 @@ TEST(VehicleLightLoader, CustomLightsInAscendingNumberWhateverTheKeyOrder) {
         "[Veh_X]\n5-CustomLight_Type = 1\n7x-CustomLight_Unknown = 4\n-1-CustomLight_Type = 1\n"
         "10-CustomLight_Offset = 0 1 0\n5-CustomLight_StartDelay = 500\n2-CustomLight_Size = 3\nModel=1\n"}) {
     const std::vector<VehicleLight> expected = {
-        {.Type = 1, .Enabled = true},                     // -1
+        {.Type = ElementType::Blink, .Enabled = true},                     // -1
         {.Enabled = true, .Size = 3.0f},                  // 2: at the centre, white
-        {.Type = 1, .Enabled = true, .StartDelay = 500},  // 5
+        {.Type = ElementType::Blink, .Enabled = true, .StartDelay = 500},  // 5
         {.Enabled = true},                                // 7: exists though its field is unknown
         {.Offset = {0.0f, 1.0f, 0.0f}, .Enabled = true},  // 10
     };
@@ -115,13 +113,13 @@ TEST(VehicleLightLoader, AValueThatDoesNotConvertKeepsItsDefaultAndLoadingGoesOn
   ASSERT_EQ(table.size(), 2u);
   EXPECT_EQ(table.at(7)[LightGroup::Left], (VehicleLight{.Offset = {1, 2, 3}, .Colour = kRed, .OnTime = 250,
                                                         .Enabled = true, .HourOff = 4}));
-  EXPECT_EQ(table.at(7).CustomLights, (std::vector<VehicleLight>{{.Type = 2, .Enabled = true}}));
+  EXPECT_EQ(table.at(7).CustomLights, (std::vector<VehicleLight>{{.Type = ElementType::Pulse, .Enabled = true}}));
   EXPECT_TRUE(table.at(8)[LightGroup::Middle].Enabled);
 }
 
 VehicleLight Timed(int32_t type, int32_t on, int32_t off, int32_t delay = 0, int32_t hour_on = -1,
                    int32_t hour_off = -1) {
-  return {.Type = type, .OnTime = on, .OffTime = off, .Enabled = true, .HourOn = hour_on,
+  return {.Type = static_cast<ElementType>(type), .OnTime = on, .OffTime = off, .Enabled = true, .HourOn = hour_on,
           .HourOff = hour_off, .StartDelay = delay};
 }
 
@@ -153,7 +151,7 @@ TEST(VehicleLightAlpha, WindowsBlinkPulseAndDelaysByHand) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LightAlpha(c.light, c.now, c.hour), c.alpha)
-        << "type " << c.light.Type << " delay " << c.light.StartDelay << " hours " << c.light.HourOn << "-"
+        << "type " << static_cast<int32_t>(c.light.Type) << " delay " << c.light.StartDelay << " hours " << c.light.HourOn << "-"
         << c.light.HourOff << " now " << c.now << " hour " << int{c.hour};
   }
 }
@@ -268,7 +266,7 @@ TEST(VehicleLightEmission, PositionsFromTheAxesAndPointLightRules) {
   // Offset (x, y, z) lands at V + (-y, x, z): left (94, 192, 10), right (98, 201, 10.5).
   set[LightGroup::Left] = {.Offset = {-8, 6, 0}, .Colour = kRed, .Enabled = true, .PointLightBrightness = 2};
   // At host time 300 in its dark part: a glow of alpha 0 and no point light.
-  set[LightGroup::Right] = {.Offset = {1, 2, 0.5f}, .Colour = {0, 255, 0}, .Type = 1, .OnTime = 250,
+  set[LightGroup::Right] = {.Offset = {1, 2, 0.5f}, .Colour = {0, 255, 0}, .Type = ElementType::Blink, .OnTime = 250,
                             .OffTime = 750, .Enabled = true, .PointLightBrightness = 1};
   set.CustomLights = {{.Enabled = true, .Size = 3},
                       {.Offset = {0, -3, 0}, .Colour = {0, 0, 51}, .Enabled = true,

@@ -20,12 +20,12 @@ uint8_t MoonTintChannel(uint8_t tint, uint8_t channel, float brightness) noexcep
 
 void ShadeMoonSprite(const MoonSettingsState& settings, uint32_t host_time, MoonSprite& sprite) noexcept {
   float brightness = 1.0f;
-  if (settings.Type == kMoonBlink) {
+  if (settings.Type == ElementType::Blink) {
     const auto host_alpha = static_cast<uint8_t>(sprite.alpha);
     const auto signed_time = static_cast<int32_t>(host_time);  // same bits, taken as signed
     sprite.alpha = ReplaceLowByte(
         sprite.alpha, MoonBlinkAlpha(settings.OnTime, settings.OffTime, signed_time, host_alpha));
-  } else if (settings.Type == kMoonPulse) {
+  } else if (settings.Type == ElementType::Pulse) {
     brightness = MoonPulseBrightness(settings.OnTime, settings.OffTime, host_time);
     sprite.alpha = ReplaceLowByte(sprite.alpha, 255);
   }

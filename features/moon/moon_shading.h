@@ -5,17 +5,7 @@
 #include <array>
 #include <cstdint>
 
-// The moon's settings, written once at start-up and read on every moon draw.
-struct MoonSettingsState {
-  std::array<uint8_t, 3> Colour{255, 255, 255};  // tint of red, green, blue; 255 keeps a channel
-  float Size = 1.0f;                             // factor on the sprite's width and height
-  int32_t Type = 0;                              // 1 blink, 2 pulse; any other value is steady
-  int32_t OnTime = 200;                          // milliseconds lit (blink) / part of the period (pulse)
-  int32_t OffTime = 800;                         // milliseconds dark (blink) / part of the period (pulse)
-};
-
-inline constexpr int32_t kMoonBlink = 1;
-inline constexpr int32_t kMoonPulse = 2;
+#include "features/moon/moon_settings.h"
 
 // The eleven stack slots of one host sprite call. The 8-bit arguments are kept as the whole 32-bit
 // slot the host pushed: the host reads only their low 8 bits, and whatever it left above them is
@@ -50,7 +40,7 @@ inline uint32_t ReplaceLowByte(uint32_t slot, uint8_t value) noexcept { return (
 // True for settings under which ShadeMoonSprite leaves every slot as the host drew it: steady,
 // the default colour, size 1.
 inline bool LeavesMoonAsDrawn(const MoonSettingsState& settings) noexcept {
-  return settings.Type != kMoonBlink && settings.Type != kMoonPulse && settings.Colour[0] == 255 &&
+  return settings.Type != ElementType::Blink && settings.Type != ElementType::Pulse && settings.Colour[0] == 255 &&
          settings.Colour[1] == 255 && settings.Colour[2] == 255 && settings.Size == 1.0f;
 }
 

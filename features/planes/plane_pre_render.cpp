@@ -4,7 +4,7 @@
 #include "injector/hooking.h"
 #include "plugin/events.h"
 #include "plugin/host_build.h"
-#include "plugin/host_guard.h"
+#include "platform/host_guard.h"
 #include "plugin/host_interface.h"
 
 namespace {
@@ -20,19 +20,19 @@ uint32_t RegisterPlaneGlow(uint32_t id, uint8_t red, uint8_t green, uint8_t blue
 uint32_t PlaneRedGlowHook(uint32_t id, uint32_t, uint32_t, uint32_t, uint32_t, const float* position, float,
                           float, uint32_t arg9, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                           float) {
-  return plugin::GuardHostCall(uint32_t{0}, [&] { return RegisterPlaneGlow(id, 255, 0, 0, 255, position, arg9); });
+  return platform::GuardHostCall(uint32_t{0}, [&] { return RegisterPlaneGlow(id, 255, 0, 0, 255, position, arg9); });
 }
 
 uint32_t PlaneGreenGlowHook(uint32_t id, uint32_t, uint32_t, uint32_t, uint32_t, const float* position, float,
                             float, uint32_t arg9, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                             float) {
-  return plugin::GuardHostCall(uint32_t{0}, [&] { return RegisterPlaneGlow(id, 0, 255, 0, 255, position, arg9); });
+  return platform::GuardHostCall(uint32_t{0}, [&] { return RegisterPlaneGlow(id, 0, 255, 0, 255, position, arg9); });
 }
 
 uint32_t PlaneAmberGlowHook(uint32_t id, uint32_t, uint32_t, uint32_t, uint32_t, const float* position, float,
                             float, uint32_t arg9, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                             float) {
-  return plugin::GuardHostCall(uint32_t{0}, [&] {
+  return platform::GuardHostCall(uint32_t{0}, [&] {
     return RegisterPlaneGlow(id, 255, 210, 0, GlowPulseAlpha(HostTimeNow(), 0.0f), position, arg9);
   });
 }

@@ -4,7 +4,7 @@
 #include "injector/hooking.h"
 #include "plugin/events.h"
 #include "plugin/host_build.h"
-#include "plugin/host_guard.h"
+#include "platform/host_guard.h"
 #include "plugin/host_interface.h"
 
 namespace {
@@ -26,7 +26,7 @@ uint32_t __attribute__((cdecl)) TrailGlowHook(uint32_t, uint32_t, uint32_t, uint
                                               const float* position, uint32_t, uint32_t, uint32_t,
                                               uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                                               uint32_t, uint32_t) {
-  return plugin::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
+  return platform::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
 }
 
 // In place of the host's second call per trail: sixteen 32-bit slots, position second. The host
@@ -37,7 +37,7 @@ uint32_t __attribute__((cdecl)) TrailGlowSecondaryHook(uint32_t, const float* po
                                                        uint32_t, uint32_t, uint32_t, uint32_t,
                                                        uint32_t, uint32_t, uint32_t, uint32_t,
                                                        uint32_t) {
-  return plugin::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
+  return platform::GuardHostCall(uint32_t{0}, [position] { return RegisterTrailGlow<Index>(position); });
 }
 
 }  // namespace

@@ -44,5 +44,7 @@ void PatchPlaneTrails() noexcept;
 // The feature: its one instance registers the start-up work (the settings, then the patches).
 class PlaneTrailsPatch_New {
  public:
+  // The settings loader that its start-up runs, the sky sign's.
+  static constexpr const SettingsLoader* kSettingsLoader = &kSkyLogoLoader;
   PlaneTrailsPatch_New();
 };

@@ -2,28 +2,10 @@
 
 #include "injector/hooking.h"
 #include "plugin/events.h"
-#include "plugin/host_guard.h"
 #include "plugin/host_interface.h"
-#include "settings/convert.h"
 
-// Constant-initialised: the constructor of UpdatePlanesPatch writes them while the plugin loads.
-constinit PlaneUpdateSettings PlaneUpdate;
+// Constant-initialised: the constructor of UpdatePlanesPatch writes it while the plugin loads.
 constinit PlaneModeState PlaneMode;
-
-void LoadPlaneUpdateSettings(const SettingsTable& table, PlaneUpdateSettings& settings) noexcept {
-  KeyConverter keys(table);
-  keys.Flag("PermanentIgnore", settings.PermanentIgnore);
-  keys.Uint("IgnoreDuration", settings.IgnoreDuration);
-  keys.Uint("CheckDuration", settings.CheckDuration);
-}
-
-void LoadPlaneUpdateSettings(PlaneUpdateSettings& settings) noexcept {
-  // Runs while the host loads the plugin: nothing thrown by reading the file may end the load.
-  plugin::GuardHostCall([&] {
-    const SettingsTable table = ReadAllSettings(SettingsKeys(kPlaneUpdateKeys));
-    LoadPlaneUpdateSettings(table, settings);
-  });
-}
 
 bool StepPlaneMode(const PlaneUpdateSettings& settings, PlaneModeState& state, uint32_t now) noexcept {
   if (settings.PermanentIgnore) return false;

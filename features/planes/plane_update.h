@@ -4,22 +4,13 @@
 // default, stays; with "PermanentIgnore" off the forms alternate on the host's millisecond counter.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <string_view>
 
-#include "settings/reader.h"
+#include "features/planes/plane_update_settings.h"
 
 // The two branches, the same in every build.
 inline constexpr uint32_t kHostPlaneBranch1 = 0x5B1D85;  // 74 2E: JE 0x5B1DB5
 inline constexpr uint32_t kHostPlaneBranch2 = 0x5B1DA7;  // 75 0C: JNE 0x5B1DB5
-
-// Read once when the plugin is loaded, from the whole settings file.
-struct PlaneUpdateSettings {
-  bool PermanentIgnore = true;     // keep the ignore form for the whole run
-  uint32_t IgnoreDuration = 90000;  // milliseconds; a negative setting is a very long time
-  uint32_t CheckDuration = 20000;   // milliseconds; likewise
-};
 
 // Which form is in the host, and since when.
 struct PlaneModeState {
@@ -27,20 +18,8 @@ struct PlaneModeState {
   uint32_t LastPlaneModeSwitch = 0;  // host time of the last switch; the first period starts at 0
 };
 
-extern PlaneUpdateSettings PlaneUpdate;
+// Constant-initialised, like the settings.
 extern PlaneModeState PlaneMode;
-
-// The keys the plane update patch reads from the whole settings file, in their order.
-inline constexpr std::array<std::string_view, 3> kPlaneUpdateKeys{
-    "PermanentIgnore", "IgnoreDuration", "CheckDuration"};
-
-// Converts "PermanentIgnore", "IgnoreDuration", "CheckDuration" in that order, each only when
-// present. The first conversion error ends the conversions: that key and the later ones keep their
-// values.
-void LoadPlaneUpdateSettings(const SettingsTable& table, PlaneUpdateSettings& settings) noexcept;
-
-// The loader run at load: converts those keys of the whole settings file into `settings`.
-void LoadPlaneUpdateSettings(PlaneUpdateSettings& settings) noexcept;
 
 // One frame's decision at host time `now`: unless the ignore form is permanent, switches the form
 // once more than its duration has passed since the last switch (unsigned 32-bit, so a timer that
@@ -55,5 +34,7 @@ void SetPlaneIgnoreMode(bool ignore);
 // switches the forms on every update.
 class UpdatePlanesPatch {
  public:
+  // The settings loader that it runs when the plugin is loaded.
+  static constexpr const SettingsLoader* kSettingsLoader = &kPlaneUpdateLoader;
   UpdatePlanesPatch();
 };

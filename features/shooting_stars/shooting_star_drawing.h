@@ -6,8 +6,16 @@
 #include <cmath>
 #include <cstdint>
 
-#include "features/shooting_stars/shooting_stars.h"
-#include "features/stars/sky_host.h"
+#include "features/shooting_stars/shooting_star_settings.h"
+#include "features/shooting_stars/shooting_star_simulation.h"
+#include "features/sky_host.h"
+
+// Upper bound on the trail sprites drawn in one frame, over all stars: a mistyped "NumSprites" (two
+// billion, say) would otherwise hold the game's frame for minutes. Every sprite drawn stands where
+// and as large as its trail puts it; a frame that reaches the bound leaves the rest of that trail,
+// and the trails of the stars after it, out. 5,000 stars of the default 12 sprites, or a hundred
+// trails of 2,000, are drawn whole.
+inline constexpr int32_t kMaxTrailSpritesPerFrame = 1 << 18;
 
 // The sprites of one trail for "NumSprites": none for 0 or less.
 inline int32_t TrailSpriteCount(const ShootingStarSettings& s) noexcept {

@@ -4,8 +4,12 @@
 #include <limits>
 #include <vector>
 
+#include "features/float_conversions.h"
 #include "features/float_trig.h"
-#include "features/stars/star_brightness.h"
+#include "platform/host_guard.h"
+
+ShootingStarList* ShootingStars = nullptr;
+SpawnSchedule NextSpawn;
 
 namespace {
 
@@ -138,4 +142,8 @@ void MoveAndAgeShootingStars(const ShootingStarSettings& s, ShootingStarList& st
 void StepShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars,
                        SpawnSchedule& schedule) {
   StepShootingStarsWith<LiveSkyHost>(settings, stars, schedule);
+}
+
+void ReserveShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars) noexcept {
+  platform::IgnoreFailure([&] { stars.reserve(ShootingStarCapacity(settings)); });
 }

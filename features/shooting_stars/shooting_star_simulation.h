@@ -1,12 +1,50 @@
-// The shooting stars' simulation, run on every UpdateEvent: the start delay, the spawn attempts
-// inside the hour window, the placing and aiming of a new star, its flight and its expiry.
+// The shooting stars' simulation, run on every UpdateEvent: the live stars and when the next may
+// spawn, the start delay, the spawn attempts inside the hour window, the placing and aiming of a new
+// star, its flight and its expiry.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-#include "features/shooting_stars/shooting_stars.h"
-#include "features/stars/sky_host.h"
+#include "features/shooting_stars/shooting_star_settings.h"
+#include "features/sky_host.h"
+
+// One live or just-expired star.
+struct ShootingStar {
+  HostVector Position;  // world
+  HostVector Velocity;  // world units per unit of the host's time step
+  uint32_t Birth;       // host milliseconds at spawn
+  bool Alive;           // cleared when the lifetime is over
+};
+static_assert(sizeof(ShootingStar) == 32);
+
+// The stars in spawn order.
+using ShootingStarList = std::vector<ShootingStar>;
+
+// Upper bound on the live stars, 512 KiB of them. The lifetime and the pause between spawns bound
+// the list on their own; only a star on (nearly) every update with a long life comes near this one:
+// a star on every update at 1,000 updates a second with the default 5 s lifetime keeps 5,000 alive.
+// There it keeps a settings file from growing the list without end. Start-up reserves what the
+// settings can keep alive, up to this many, so that no frame allocates.
+inline constexpr std::size_t kMaxShootingStars = 16384;
+
+// When the next spawn attempt may happen: from host time NextSpawnTime on, counted from the host
+// time SetAt at which the wait was set. A wait that runs past the wrap of the host's 32-bit timer so
+// ends when the timer has wrapped too, rather than on the next update; every wait up to 2^32 - 1 ms
+// is kept exactly. Both 0 at first: the first update may spawn.
+struct SpawnSchedule {
+  uint32_t SetAt = 0;
+  uint32_t NextSpawnTime = 0;
+
+  bool Due(uint32_t now) const noexcept { return now - SetAt >= NextSpawnTime - SetAt; }
+};
+
+
+// The program-wide list; created where the plugin's start-up fixes its place.
+extern ShootingStarList* ShootingStars;
+// The next spawn attempt.
+extern SpawnSchedule NextSpawn;
 
 // The camera as a spawn sees it.
 struct SpawnCamera {
@@ -78,3 +116,7 @@ void StepShootingStarsWith(const ShootingStarSettings& s, ShootingStarList& star
 // One update of the shooting stars against the running host.
 void StepShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars,
                        SpawnSchedule& schedule);
+
+// Reserves room for the stars that `settings` can keep alive at once (ShootingStarCapacity); leaves
+// the list as it is when that fails.
+void ReserveShootingStars(const ShootingStarSettings& settings, ShootingStarList& stars) noexcept;

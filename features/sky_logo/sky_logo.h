@@ -1,12 +1,11 @@
 // The sky sign: the host draws an R sprite and a star sprite in the night sky. At start-up the
-// feature reads the section "RStarLogo", writes the R's hour window into five operands of the
-// host's sky-sign code and redirects the two sprite calls to LogoRSpriteHook and
-// LogoStarSpriteHook, which recolour, rescale, fade and flash the sprites within their hour windows.
+// feature reads the section "RStarLogo" (sky_logo_settings.h), writes the R's hour window into five
+// operands of the host's sky-sign code and redirects the two sprite calls to the sky sign's drawing
+// (sky_logo_drawing.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
-
 #include "features/sky_logo/sky_logo_settings.h"
 
 // Host code of the sky sign, the same in every build: the one-byte hour operands (min, max, min,
@@ -15,32 +14,6 @@ inline constexpr std::array<uint32_t, 5> kHostLogoHourOperands{0x53FF09, 0x53FF1
                                                                0x53FF46};
 inline constexpr uint32_t kHostLogoRSpriteSite = 0x5401AE;
 inline constexpr uint32_t kHostLogoStarSpriteSite = 0x540335;
-// The host's second screen-sprite routine, with the same arguments as HostDrawSprite.
-inline constexpr uint32_t kHostDrawSpriteAltAddress = 0x577350;
-
-// The pulses of the two sprites (see ElementBlinkFactor).
-inline constexpr LogoPulse kRPulse{0.0031415927f, 1.5f};     // a period of 2000 ms
-inline constexpr LogoPulse kStarPulse{0.0020943952f, 3.0f};  // a period of 3000 ms
-
-// Share 0 to 1 of the sprite's strength at the game clock's hour and minute, counted in minutes of
-// the day: 0 outside the window, ramping up over the fade-in after the window opens and down over
-// the fade-out before it closes. A fade of no length keeps its boundary minute dark; a negative or
-// NaN length is no fade. Counts in 64-bit minutes, so every 32-bit hour is exact.
-float HourWindowFade(const SkyLogoWindow& window, uint32_t hour, uint32_t minute) noexcept;
-
-// One colour channel at strength `share`: colour * share truncated toward zero, kept within 0 to
-// 255 (a NaN share gives 0).
-uint8_t LogoChannel(uint8_t colour, float share) noexcept;
-
-// Stand in for the host sprite routines at the R and star sites: the same eleven 32-bit stack slots
-// with the C calling convention. The colour, the integer and the alpha the host passes are not
-// used. Return what the host routine returned, or 0 when nothing is drawn.
-uint32_t __attribute__((cdecl)) LogoRSpriteHook(float x, float y, float z, float width, float height,
-                                                uint32_t red, uint32_t green, uint32_t blue,
-                                                int32_t intensity, float recip_z, uint32_t alpha);
-uint32_t __attribute__((cdecl)) LogoStarSpriteHook(float x, float y, float z, float width, float height,
-                                                   uint32_t red, uint32_t green, uint32_t blue,
-                                                   int32_t intensity, float recip_z, uint32_t alpha);
 
 // Writes the low 8 bits of the R window's hours into the five hour operands and points the two
 // sprite CALLs to the hooks. Uses SkyLogoSettings as it stands.
@@ -49,5 +22,7 @@ void PatchRStarLogo() noexcept;
 // The feature: its one instance registers the start-up work (the settings, then the patches).
 class RStarLogoPatch {
  public:
+  // The settings loader that its start-up runs.
+  static constexpr const SettingsLoader* kSettingsLoader = &kSkyLogoLoader;
   RStarLogoPatch();
 };

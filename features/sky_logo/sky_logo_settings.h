@@ -8,10 +8,9 @@
 #include <string_view>
 
 #include "features/flashing.h"
+#include "settings/key_table.h"
 #include "settings/reader.h"
-
-// How an element flashes. The settings may hold any other number, which is steady.
-enum class ElementType : int32_t { Steady = 0, Blink = 1, Pulse = 2 };
+#include "settings/settings_loader.h"
 
 // One element: the R, the star or a trail glow.
 struct SkyLogoElement {
@@ -42,6 +41,8 @@ inline constexpr SkyLogoElement kStarElementDefaults{{255, 255, 255}, 1.0f, Elem
 inline constexpr SkyLogoElement kTrailElementDefaults{{255, 0, 0}, 15.0f, ElementType::Steady, 200, 800};
 inline constexpr SkyLogoElement kTrail3ElementDefaults{{255, 0, 0}, 15.0f, ElementType::Blink, 200, 800};
 
+inline constexpr std::string_view kSkyLogoSection = "RStarLogo";
+
 // The five elements and the two windows. The windows' defaults are set once, when the program is
 // loaded; the elements' are put back by every run of the loader.
 struct SkyLogoSettingsState {
@@ -58,33 +59,82 @@ struct SkyLogoSettingsState {
 
 extern SkyLogoSettingsState SkyLogoSettings;
 
-// The keys of the section "RStarLogo", in the order they are converted (see below).
-inline constexpr std::array<std::string_view, 42> kSkyLogoKeys{
-    "R_Color",           "R_Size",             "R_Type",
-    "R_OnTime",          "R_OffTime",          "Star_Color",
-    "Star_Size",         "Star_Type",          "Star_OnTime",
-    "Star_OffTime",      "Trail1_Color",       "Trail1_Size",
-    "Trail1_Type",       "Trail1_OnTime",      "Trail1_OffTime",
-    "Trail2_Color",      "Trail2_Size",        "Trail2_Type",
-    "Trail2_OnTime",     "Trail2_OffTime",     "Trail3_Color",
-    "Trail3_Size",       "Trail3_Type",        "Trail3_OnTime",
-    "Trail3_OffTime",    "CheckGameState_R",   "CheckGameState_Star",
-    "CheckGameState_Trail1", "CheckGameState_Trail2", "CheckGameState_Trail3",
-    "RFadeInEnable",     "RFadeOutEnable",     "RFadeInDuration",
-    "RFadeOutDuration",  "RMinHour",           "RMaxHour",
-    "StarFadeInEnable",  "StarFadeOutEnable",  "StarFadeInDuration",
-    "StarFadeOutDuration", "StarMinHour",      "StarMaxHour"};
+// A value read as a whole number and thrown away, so that one that is not a whole number still ends
+// the conversions: the "CheckGameState_" keys select nothing, the scene check applies to every
+// element.
+void DiscardWholeNumber(SkyLogoSettingsState& settings, const std::string& text);
 
-// Puts the element defaults back, then converts the keys of `table` in their fixed order: for
-// R, Star, Trail1, Trail2, Trail3 each "_Color", "_Size", "_Type", "_OnTime", "_OffTime"; the five
-// "CheckGameState_" keys, converted as whole numbers and discarded; then "RFadeInEnable",
-// "RFadeOutEnable", "RFadeInDuration", "RFadeOutDuration", "RMinHour", "RMaxHour" and the same six
-// for "Star". The first conversion error ends the conversions: that key and the later ones keep
+// The keys of the section "RStarLogo", in the order they are converted: for R, Star, Trail1, Trail2
+// and Trail3 each "_Color", "_Size", "_Type", "_OnTime", "_OffTime"; the five "CheckGameState_"
+// keys; then the R's and the star's hour windows.
+inline constexpr std::array kSkyLogoKeys{
+    Key<&SkyLogoSettingsState::R, &SkyLogoElement::Colour>("R_Color"),
+    Key<&SkyLogoSettingsState::R, &SkyLogoElement::Size>("R_Size", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::R, &SkyLogoElement::Type>("R_Type", ValueRange::kPattern),
+    Key<&SkyLogoSettingsState::R, &SkyLogoElement::OnTime>("R_OnTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::R, &SkyLogoElement::OffTime>("R_OffTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Star, &SkyLogoElement::Colour>("Star_Color"),
+    Key<&SkyLogoSettingsState::Star, &SkyLogoElement::Size>("Star_Size", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Star, &SkyLogoElement::Type>("Star_Type", ValueRange::kPattern),
+    Key<&SkyLogoSettingsState::Star, &SkyLogoElement::OnTime>("Star_OnTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Star, &SkyLogoElement::OffTime>("Star_OffTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail1, &SkyLogoElement::Colour>("Trail1_Color"),
+    Key<&SkyLogoSettingsState::Trail1, &SkyLogoElement::Size>("Trail1_Size", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail1, &SkyLogoElement::Type>("Trail1_Type", ValueRange::kPattern),
+    Key<&SkyLogoSettingsState::Trail1, &SkyLogoElement::OnTime>("Trail1_OnTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail1, &SkyLogoElement::OffTime>("Trail1_OffTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail2, &SkyLogoElement::Colour>("Trail2_Color"),
+    Key<&SkyLogoSettingsState::Trail2, &SkyLogoElement::Size>("Trail2_Size", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail2, &SkyLogoElement::Type>("Trail2_Type", ValueRange::kPattern),
+    Key<&SkyLogoSettingsState::Trail2, &SkyLogoElement::OnTime>("Trail2_OnTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail2, &SkyLogoElement::OffTime>("Trail2_OffTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail3, &SkyLogoElement::Colour>("Trail3_Color"),
+    Key<&SkyLogoSettingsState::Trail3, &SkyLogoElement::Size>("Trail3_Size", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail3, &SkyLogoElement::Type>("Trail3_Type", ValueRange::kPattern),
+    Key<&SkyLogoSettingsState::Trail3, &SkyLogoElement::OnTime>("Trail3_OnTime", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::Trail3, &SkyLogoElement::OffTime>("Trail3_OffTime", ValueRange::kNotNegative),
+    KeyWith<&DiscardWholeNumber>("CheckGameState_R"),
+    KeyWith<&DiscardWholeNumber>("CheckGameState_Star"),
+    KeyWith<&DiscardWholeNumber>("CheckGameState_Trail1"),
+    KeyWith<&DiscardWholeNumber>("CheckGameState_Trail2"),
+    KeyWith<&DiscardWholeNumber>("CheckGameState_Trail3"),
+    Key<&SkyLogoSettingsState::RWindow, &SkyLogoWindow::FadeInEnable>("RFadeInEnable"),
+    Key<&SkyLogoSettingsState::RWindow, &SkyLogoWindow::FadeOutEnable>("RFadeOutEnable"),
+    Key<&SkyLogoSettingsState::RWindow, &SkyLogoWindow::FadeInDuration>("RFadeInDuration", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::RWindow, &SkyLogoWindow::FadeOutDuration>("RFadeOutDuration", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::RWindow, &SkyLogoWindow::MinHour>("RMinHour", ValueRange::kHour),
+    Key<&SkyLogoSettingsState::RWindow, &SkyLogoWindow::MaxHour>("RMaxHour", ValueRange::kHour),
+    Key<&SkyLogoSettingsState::StarWindow, &SkyLogoWindow::FadeInEnable>("StarFadeInEnable"),
+    Key<&SkyLogoSettingsState::StarWindow, &SkyLogoWindow::FadeOutEnable>("StarFadeOutEnable"),
+    Key<&SkyLogoSettingsState::StarWindow, &SkyLogoWindow::FadeInDuration>("StarFadeInDuration", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::StarWindow, &SkyLogoWindow::FadeOutDuration>("StarFadeOutDuration", ValueRange::kNotNegative),
+    Key<&SkyLogoSettingsState::StarWindow, &SkyLogoWindow::MinHour>("StarMinHour", ValueRange::kHour),
+    Key<&SkyLogoSettingsState::StarWindow, &SkyLogoWindow::MaxHour>("StarMaxHour", ValueRange::kHour)};
+
+// Puts the element defaults back, then converts the keys of kSkyLogoKeys present in `table` in
+// their order. The first conversion error ends the conversions: that key and the later ones keep
 // their values. A colour channel without a readable number keeps its value.
-void LoadSkyLogoSettings(const SettingsTable& table, SkyLogoSettingsState& settings);
+void ConvertSkyLogoSettings(const SettingsTable& table, SkyLogoSettingsState& settings);
 
-// Reads the section "RStarLogo" of the settings file into SkyLogoSettings.
+// Reads the section "RStarLogo" of the settings file into `settings`, or into SkyLogoSettings.
+void LoadSkyLogoSettings(SkyLogoSettingsState& settings);
 void LoadSkyLogoSettings();
+
+// The sky sign's and trail glows' loader, for tools.
+inline constexpr auto kSkyLogoKeyInfos = KeyInfos(kSkyLogoKeys);
+inline constexpr SettingsLoader kSkyLogoLoader{
+    .name = "sky logo",
+    .scope = LoaderScope::kSection,
+    .section = kSkyLogoSection,
+    .keys = kSkyLogoKeyInfos,
+    .convert = [](const SettingsTable& table) {
+      SkyLogoSettingsState settings;
+      ConvertSkyLogoSettings(table, settings);
+    },
+    .load = [] {
+      SkyLogoSettingsState settings;
+      LoadSkyLogoSettings(settings);
+    }};
 
 // The pulse of an element: x = host time * Rate + Phase.
 struct LogoPulse {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "features/stars/sky_host.h"
+#include "features/sky_host.h"
 #include "features/stars/star_brightness.h"
 #include "features/stars/star_field.h"
 #include "plugin/host_interface.h"

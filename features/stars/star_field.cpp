@@ -6,8 +6,7 @@
 
 #include "features/float_trig.h"
 #include "features/stars/star_brightness.h"
-#include "plugin/host_guard.h"
-#include "settings/convert.h"
+#include "platform/host_guard.h"
 
 StarFieldState* StarField = nullptr;
 
@@ -19,28 +18,6 @@ float AcosF(float value) { return static_cast<float>(std::acos(static_cast<doubl
 }  // namespace
 
 int32_t StarCountFor(int32_t num_stars) noexcept { return std::clamp(num_stars, 0, kMaxStarCount); }
-
-void ConvertStarSettings(const SettingsTable& table, StarSettings& settings) noexcept {
-  KeyConverter keys(table);
-  keys.Int("NumStars", settings.NumStars);
-  keys.Float("Size", settings.Size);
-  keys.Float("SkyRadius", settings.SkyRadius);
-  keys.Float("HeightMin", settings.HeightMin);
-  keys.Float("HeightMax", settings.HeightMax);
-  keys.Int("Red", settings.Red);
-  keys.Int("Green", settings.Green);
-  keys.Int("Blue", settings.Blue);
-  keys.Int("MinHour", settings.MinHour);
-  keys.Int("MaxHour", settings.MaxHour);
-  keys.Float("FlickerSpeed", settings.FlickerSpeed);
-  keys.Float("FlickerDepth", settings.FlickerDepth);
-  keys.Flag("ZTestEnable", settings.ZTestEnable);
-  keys.Uint("StarStartDelay", settings.StarStartDelay);
-  keys.Flag("StarFadeInEnable", settings.StarFadeInEnable);
-  keys.Flag("StarFadeOutEnable", settings.StarFadeOutEnable);
-  keys.Float("StarFadeInDuration", settings.StarFadeInDuration);
-  keys.Float("StarFadeOutDuration", settings.StarFadeOutDuration);
-}
 
 void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noexcept {
   field.Settings = settings;
@@ -66,8 +43,8 @@ void CommitStarSettings(StarFieldState& field, const StarSettings& settings) noe
 void LoadStarSettings(StarFieldState& field) noexcept {
   StarSettings settings;
   // Only reading the file can still throw here (out of memory); the defaults are committed then.
-  plugin::GuardHostCall(
-      [&] { ConvertStarSettings(ReadAllSettings(SettingsKeys(kStarSettingKeys)), settings); });
+  platform::IgnoreFailure(
+      [&] { ConvertStarSettings(ReadAllSettings(SettingsKeys(KeyNames(kStarSettingKeys))), settings); });
   CommitStarSettings(field, settings);
 }
 

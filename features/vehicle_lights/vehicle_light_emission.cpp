@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "features/stars/star_brightness.h"
+#include "features/float_conversions.h"
 
 uint8_t PulseAlpha(uint32_t period, uint32_t t) noexcept {
   // Within [0, 255] for every finite angle; the saturation keeps the conversion defined regardless.

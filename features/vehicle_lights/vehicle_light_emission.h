@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "features/flashing.h"
+#include "features/vehicle_lights/vehicle_light_settings.h"
 #include "features/vehicle_lights/vehicle_light_table.h"
 #include "plugin/host_build.h"
 #include "plugin/host_interface.h"
@@ -84,8 +85,8 @@ inline uint8_t LightAlpha(const VehicleLight& light, uint32_t now, uint8_t hour,
   using vehicle_lights_detail::InHourWindow;
   using vehicle_lights_detail::LightPeriod;
   if (light.HourOn != -1 && !InHourWindow(light.HourOn, light.HourOff, hour)) return 0;
-  if (light.Type == kLightBlink) return int64_t{t % LightPeriod(light)} < light.OnTime ? 255 : 0;
-  if (light.Type == kLightPulse) return pulses(LightPeriod(light), t);
+  if (light.Type == ElementType::Blink) return int64_t{t % LightPeriod(light)} < light.OnTime ? 255 : 0;
+  if (light.Type == ElementType::Pulse) return pulses(LightPeriod(light), t);
   return 255;
 }
 

@@ -1,6 +1,6 @@
-// What the vehicle lights are made of: the parameters of one light, the lights of one vehicle model,
-// the table from model id to those lights, and the settings that hold for every vehicle. The loader
-// fills them once at start-up; the emission only reads them.
+// What the vehicle lights are made of: the parameters of one light, the lights of one vehicle model
+// and the table from model id to those lights. The loader fills them once at start-up; the emission
+// only reads them.
 #pragma once
 
 #include <array>
@@ -9,11 +9,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "features/flashing.h"
+
 // The parameters of one light. The defaults are those of a custom light.
 struct VehicleLight {
   std::array<float, 3> Offset{0.0f, 0.0f, 0.0f};  // along the vehicle's three axes
   std::array<uint8_t, 3> Colour{255, 255, 255};   // red, green, blue of the glow and point light
-  int32_t Type = 0;                               // 1 blink, 2 pulse; any other value is steady
+  ElementType Type = ElementType::Steady;
   int32_t OnTime = 0;                             // ms lit per blink period; on + off is the period
   int32_t OffTime = 0;                            // ms dark per blink period
   bool Enabled = false;                           // emitted at all
@@ -25,9 +27,6 @@ struct VehicleLight {
 
   bool operator==(const VehicleLight&) const = default;
 };
-
-inline constexpr int32_t kLightBlink = 1;
-inline constexpr int32_t kLightPulse = 2;
 
 // The three fixed lights of a vehicle model, in the order they are loaded and emitted.
 enum class LightGroup : uint8_t { Left, Right, Middle };
@@ -48,13 +47,3 @@ struct VehicleLightSet {
 // Vehicle model id to the model's lights. Vehicles carry 16-bit model ids, so a set stored under a
 // number outside that range is kept but never matches a vehicle.
 using VehicleLightTable = std::unordered_map<int32_t, VehicleLightSet>;
-
-// The settings that hold for every vehicle.
-struct VehicleLightSettingsState {
-  bool VehicleLightsGlobalEnable = true;                      // false: nothing is emitted
-  bool EnablePointLight = false;                              // point lights beside the glows
-  std::array<float, 3> PointLightDirection{0.0f, 0.0f, -1.0f};  // unless aimed at the centre
-  bool PointLightAtCenter = false;            // fixed lights aim at the centre, custom ones sit there
-  std::array<float, 3> PointLightOffset{0.0f, 0.0f, 0.0f};  // fixed lights' point lights, vehicle axes
-  float PointLightDistanceFactor = 0.5f;  // fixed lights: 0 at the vehicle centre, 1 at the light
-};

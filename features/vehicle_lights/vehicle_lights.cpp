@@ -1,11 +1,10 @@
 #include "features/vehicle_lights/vehicle_lights.h"
 
 #include "features/vehicle_lights/vehicle_light_emission.h"
-#include "features/vehicle_lights/vehicle_light_loader.h"
+#include "features/vehicle_lights/vehicle_light_settings.h"
 #include "plugin/events.h"
 
 VehicleLightTable* VehicleLights = nullptr;
-VehicleLightSettingsState VehicleLightSettings;
 
 CustomVehicleLightsManager::CustomVehicleLightsManager() {
   StartupEvent += [] { LoadVehicleLights(*VehicleLights, VehicleLightSettings); };

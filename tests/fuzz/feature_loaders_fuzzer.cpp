@@ -14,15 +14,18 @@
 #include <cstdint>
 #include <string>
 
-#include "features/moon/moon_control.h"
+#include "features/moon/moon_settings.h"
+#include "features/moon/moon_shading.h"
 #include "features/planes/plane_trails.h"
 #include "features/planes/plane_update.h"
+#include "features/planes/plane_update_settings.h"
 #include "features/shooting_stars/shooting_star_drawing.h"
 #include "features/shooting_stars/shooting_star_simulation.h"
 #include "features/sky_logo/sky_logo.h"
+#include "features/sky_logo/sky_logo_drawing.h"
 #include "features/stars/star_drawing.h"
 #include "features/vehicle_lights/vehicle_light_emission.h"
-#include "features/vehicle_lights/vehicle_light_loader.h"
+#include "features/vehicle_lights/vehicle_light_settings.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/host_rand.h"
 
@@ -99,7 +102,7 @@ void FuzzShootingStars() {
 
 void FuzzMoon() {
   MoonSettingsState settings;
-  ConvertMoonSettings(ReadSettingsSection("MoonSettings"), settings);
+  ConvertMoonSettings(ReadSettingsSection(kMoonSection), settings);
   MoonSprite sprite{1, 2, 3, 4, 5, 0xAB01, 0xCD02, 0xEF03, 255, 0.5f, 0x1204};
   ShadeMoonSprite(settings, host.time, sprite);
   fuzz::Require((sprite.red >> 8) == 0xAB && (sprite.alpha >> 8) == 0x12,
@@ -108,7 +111,7 @@ void FuzzMoon() {
 
 void FuzzSkyLogo() {
   SkyLogoSettingsState settings;
-  LoadSkyLogoSettings(ReadSettingsSection("RStarLogo"), settings);
+  ConvertSkyLogoSettings(ReadSettingsSection(kSkyLogoSection), settings);
   for (const SkyLogoWindow* window : {&settings.RWindow, &settings.StarWindow}) {
     const float fade = HourWindowFade(*window, host.hour, host.minute);
     fuzz::Require(fade >= 0.0f && fade <= 1.0f, "a window's fade lies within 0 to 1");
@@ -126,7 +129,7 @@ void FuzzSkyLogo() {
 
 void FuzzPlaneUpdate() {
   PlaneUpdateSettings settings;
-  LoadPlaneUpdateSettings(ReadAllSettings(), settings);
+  ConvertPlaneUpdateSettings(ReadAllSettings(), settings);
   PlaneModeState state;
   for (uint32_t t = 0; t < 8; ++t) StepPlaneMode(settings, state, host.time + t * 0x20000000u);
 }
@@ -140,7 +143,7 @@ void FuzzVehicleLights() {
   for (const auto& [model, set] : table) {
     auto emit = [&](const VehicleLight& light, bool fixed) {
       const uint8_t alpha = LightAlpha(light, host.time, host.hour);
-      if (light.Type != kLightBlink && light.Type != kLightPulse && light.HourOn == -1 &&
+      if (light.Type != ElementType::Blink && light.Type != ElementType::Pulse && light.HourOn == -1 &&
           host.time >= static_cast<uint32_t>(light.StartDelay))
         fuzz::Require(alpha == 255, "a steady light shows fully after its delay");
       const LightVector glow = AlongVehicle(vehicle, light.Offset);

@@ -2,7 +2,8 @@
 # conversions and the reader there (under wine: wine settings_check.exe). It compiles the settings
 # sources itself so that it does not depend on the rest of the plugin linking on its own.
 file(GLOB NIGHTGLASS_SETTINGS_CHECK_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_CURRENT_LIST_DIR}/../../settings/*.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/../../settings/*.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../../platform/settings_file_windows.cpp)
 list(FILTER NIGHTGLASS_SETTINGS_CHECK_SOURCES EXCLUDE REGEX "_linux\\.cpp$")
 add_executable(settings_check ${CMAKE_CURRENT_LIST_DIR}/settings_check.cpp
   ${NIGHTGLASS_SETTINGS_CHECK_SOURCES})

@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "features/shooting_stars/shooting_star_drawing.h"
+#include "features/shooting_stars/shooting_star_settings.h"
 #include "features/shooting_stars/shooting_star_simulation.h"
-#include "features/shooting_stars/shooting_stars.h"
 #include "features/stars/star_field.h"
-#include "features/vehicle_lights/vehicle_light_loader.h"
+#include "features/vehicle_lights/vehicle_light_settings.h"
 #include "settings/convert.h"
 #include "settings/line_splitter.h"
 #include "tools/check/text.h"
@@ -34,61 +34,36 @@ std::string LineRef(const FileLine& line) { return "line " + std::to_string(line
 // ---------------------------------------------------------------------------------------------
 // Ranges of the values that are read
 
-enum class Range {
-  kAny, kHour, kHourOrNone, kNotNegative, kPause, kType, kColourChannel, kModel, kStarCount
-};
-
-struct RangeRule {
-  std::string_view suffix;  // of the key
-  Range range;
-};
-
-// The first rule whose suffix ends the key applies; keys of every loader share them.
-constexpr RangeRule kRangeRules[] = {
-    {"NumStars", Range::kStarCount},   {"NumSprites", Range::kNotNegative},
-    {"HourOn", Range::kHourOrNone},
-    {"HourOff", Range::kHourOrNone},   {"Hour", Range::kHour},
-    {"Size", Range::kNotNegative},     {"SizeStart", Range::kNotNegative},
-    {"SizeEnd", Range::kNotNegative},  {"Duration", Range::kNotNegative},
-    {"OnTime", Range::kNotNegative},   {"OffTime", Range::kNotNegative},
-    {"Interval", Range::kPause}, {"Lifetime", Range::kNotNegative},
-    // A vehicle light's start delay also shifts its blink phase: below 0 it is a phase alone.
-    {"Light_StartDelay", Range::kAny}, {"Delay", Range::kNotNegative},
-    {"Type", Range::kType},
-    {"Red", Range::kColourChannel},    {"Green", Range::kColourChannel},
-    {"Blue", Range::kColourChannel},   {"Model", Range::kModel},
-};
-
 // What is wrong with `value` of a key under `range`, or nothing.
-std::optional<std::string> OutOfRange(Range range, double value) {
+std::optional<std::string> OutOfRange(ValueRange range, double value) {
   if (std::isnan(value)) return "is not a number";
   switch (range) {
-    case Range::kAny:
+    case ValueRange::kAny:
       break;
-    case Range::kHour:
+    case ValueRange::kHour:
       if (value < 0 || value > 23) return "is not an hour of the day (0-23)";
       break;
-    case Range::kHourOrNone:
+    case ValueRange::kHourOrNone:
       if (value < -1 || value > 23) return "is neither an hour of the day (0-23) nor -1 (no window)";
       break;
-    case Range::kNotNegative:
+    case ValueRange::kNotNegative:
       if (value < 0) return "is negative, where only 0 or more makes sense";
       break;
-    case Range::kPause:
+    case ValueRange::kPause:
       if (value < 0) return "is negative: a pause below 0 is a pause of 0";
       break;
-    case Range::kType:
+    case ValueRange::kPattern:
       if (value < 0 || value > 2) return "is no flashing type (0 steady, 1 blink, 2 pulse): it acts as 0";
       break;
-    case Range::kColourChannel:
+    case ValueRange::kChannel:
       if (value < 0 || value > 255) return "is outside 0-255: only its low 8 bits count";
       break;
-    case Range::kModel:
+    case ValueRange::kVehicleModel:
       if (value < -32768 || value > 32767) {
         return "never matches a vehicle: vehicle models are numbered from -32768 to 32767";
       }
       break;
-    case Range::kStarCount:
+    case ValueRange::kStarCount:
       if (value < 0) return "is negative: the plugin makes no stars";
       if (value > kMaxStarCount) {
         return "is more than the " + std::to_string(kMaxStarCount) + " stars the plugin makes at most";
@@ -98,11 +73,16 @@ std::optional<std::string> OutOfRange(Range range, double value) {
   return std::nullopt;
 }
 
-const RangeRule* RangeRuleFor(std::string_view key) {
-  for (const RangeRule& rule : kRangeRules) {
-    if (key.ends_with(rule.suffix)) return &rule;
+// The sensible values of `key` as `run`'s loader reads it; nothing for a key it does not name.
+std::optional<ValueRange> RangeOf(const LoaderRun& run, std::string_view key) {
+  if (run.scope == TableScope::kVehicleSection) {
+    if (const KeyInfo* info = VehicleSectionKeyInfo(key)) return info->range;
+    return std::nullopt;
   }
-  return nullptr;
+  for (const KeyInfo& info : run.settings_loader->keys) {
+    if (info.name == key) return info.range;
+  }
+  return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -264,7 +244,7 @@ class Checker {
         if (use.asked) add(use.key, r);
       }
     }
-    for (const std::string_view name : kVehicleSectionKeys) {
+    for (const std::string_view name : kVehicleSectionKeyNames) {
       const std::string key(name);
       if (!places_.contains(key)) vocabulary_.push_back(key);
       vehicle_keys_.insert(key);
@@ -280,7 +260,7 @@ class Checker {
     if (line.section_index < 0) return false;
     const std::string& name = file_.sections[line.section_index].name;
     if (const LoaderRun* run = VehicleRunOf(line.section_index)) return !run->accepted;
-    return name.find("Veh_") != std::string::npos;
+    return name.find(kVehicleSectionMark) != std::string::npos;
   }
 
   std::string WhereIs(const FileLine& line) const {
@@ -367,7 +347,7 @@ class Checker {
     }
     if (!use.converted) return;
     if (!use.error.empty()) {
-      if (run.scope == TableScope::kVehicleSection && use.key == "Model") return;  // told at the header
+      if (run.scope == TableScope::kVehicleSection && use.key == kVehicleModelKey.name) return;  // told at the header
       CheckConversionError(index, read);
       return;
     }
@@ -375,12 +355,12 @@ class Checker {
       CheckList(index, use);
       return;
     }
-    if (run.scope == TableScope::kSection && run.section == "ShootingStars") CheckShootingStarBounds(index, run, use);
-    const RangeRule* rule = RangeRuleFor(use.key);
-    if (rule == nullptr) return;
+    if (run.settings_loader == &kShootingStarsLoader) CheckShootingStarBounds(index, run, use);
+    const std::optional<ValueRange> range = RangeOf(run, use.key);
+    if (!range) return;
     const double value = use.kind == SettingsValueKind::kFloat ? static_cast<double>(ParseFloat(line.value))
                                                                 : static_cast<double>(ParseInt(line.value));
-    if (const auto problem = OutOfRange(rule->range, value)) {
+    if (const auto problem = OutOfRange(*range, value)) {
       Add(index, Severity::kWarning, "out-of-range", use.key,
           Quoted(use.key) + " = " + Quoted(line.value) + " " + *problem);
     }
@@ -391,12 +371,12 @@ class Checker {
     ShootingStarSettings settings;
     ConvertShootingStarSettings(run.table, settings);
     if (!settings.Enable) return;
-    const bool has_interval = run.table.contains("MinInterval");
-    if (use.key == "MinInterval" || (use.key == "Lifetime" && !has_interval)) {
+    const bool has_interval = FindValue(run.table, kMinIntervalKey) != nullptr;
+    if (use.key == kMinIntervalKey || (use.key == kLifetimeKey && !has_interval)) {
       if (const auto bound = LiveStarBound(settings)) {
         Add(index, bound->first, "shooting-star-bound", use.key, bound->second);
       }
-    } else if (use.key == "NumSprites") {
+    } else if (use.key == kNumSpritesKey) {
       if (const auto bound = TrailSpriteBound(settings)) {
         Add(index, Severity::kWarning, "sprite-bound", use.key, *bound);
       }
@@ -511,7 +491,8 @@ class Checker {
       if (wanted.empty()) wanted = run.section;
     }
     if (vehicle_keys_.contains(line.key) || IsCustomLightKey(line.key)) {
-      places.push_back("by the vehicle lights in model sections (a name holding \"Veh_\")");
+      places.push_back("by the vehicle lights in model sections (a name holding \"" +
+                       std::string(kVehicleSectionMark) + "\")");
     }
     std::string message = Quoted(line.key) + " is not read here: it is read only ";
     for (size_t i = 0; i < places.size(); ++i) message += (i == 0 ? "" : " and ") + places[i];
@@ -520,8 +501,9 @@ class Checker {
       const std::string name = Lower(file_.sections[line.section_index].name);
       if (!wanted.empty() && EditDistance(name, Lower(wanted)) <= 2) {
         message += "; did you mean " + Section(wanted) + "?";
-      } else if (wanted.empty() && name.find("veh_") != std::string::npos) {
-        message += "; section names are case-sensitive: a model section's name holds \"Veh_\"";
+      } else if (wanted.empty() && name.find(Lower(kVehicleSectionMark)) != std::string::npos) {
+        message += "; section names are case-sensitive: a model section's name holds \"" +
+                   std::string(kVehicleSectionMark) + "\"";
       }
     }
     Add(index, Severity::kError, "outside-section", line.key, message);
@@ -537,10 +519,8 @@ class Checker {
       std::string message = Quoted(line.key) + " names no custom light field, so it sets nothing, though it "
                             "still makes custom light " + std::to_string(light) + " exist";
       std::vector<std::string> fields;
-      for (const std::string_view key : kVehicleSectionKeys) {
-        if (const size_t at = key.find("Light_"); at != std::string_view::npos) {
-          fields.push_back(number + std::string(kVehicleCustomLightInfix) + std::string(key.substr(at + 6)));
-        }
+      for (const SettingsKey<VehicleLight>& field : kVehicleLightFields) {
+        fields.push_back(number + std::string(kVehicleCustomLightInfix) + std::string(field.name));
       }
       if (const std::string near = ClosestKey(line.key, fields); !near.empty()) {
         message += "; did you mean " + Quoted(near) + "?";
@@ -559,10 +539,10 @@ class Checker {
     const std::string& name = file_.sections[section].name;
     const LoaderRun* run = VehicleRunOf(section);
     if (run == nullptr) {
-      if (name.find("Veh_") != std::string::npos) {
+      if (name.find(kVehicleSectionMark) != std::string::npos) {
         Add(index, Severity::kNote, "section-skipped", "",
             "section " + Section(name) + " is skipped: the vehicle lights pass over sections whose name "
-            "begins with \"Veh_off\"");
+            "begins with \"" + std::string(kVehicleSectionOff) + "\"");
       }
       return;
     }
@@ -570,10 +550,11 @@ class Checker {
       CheckReplaced(index, *run);
       return;
     }
-    std::string why = "it has no \"Model\"";
+    const std::string model = Quoted(std::string(kVehicleModelKey.name));
+    std::string why = "it has no " + model;
     for (const KeyUse& use : run->uses) {
-      if (use.key != "Model" || use.text == nullptr) continue;
-      why = "its \"Model\" = " + Quoted(*use.text);
+      if (use.key != kVehicleModelKey.name || use.text == nullptr) continue;
+      why = "its " + model + " = " + Quoted(*use.text);
       if (const std::optional<size_t> at = LineOfUse(*run, use)) why += " at " + LineRef(Line(*at));
       why += use.error.empty() ? " makes no light set" : " does not convert (" + use.error + ")";
     }

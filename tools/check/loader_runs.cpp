@@ -3,12 +3,8 @@
 #include <map>
 #include <utility>
 
-#include "features/moon/moon_control.h"
-#include "features/planes/plane_update.h"
-#include "features/shooting_stars/shooting_stars.h"
-#include "features/sky_logo/sky_logo_settings.h"
-#include "features/stars/star_field.h"
-#include "features/vehicle_lights/vehicle_light_loader.h"
+#include "features/vehicle_lights/vehicle_light_settings.h"
+#include "startup.h"
 
 namespace {
 
@@ -68,48 +64,6 @@ class UseRecorder final : public SettingsObserver {
   SettingsObserver* previous_ = nullptr;
 };
 
-// The loaders that convert one table, in the order of the plugin's start-up: the plane update
-// patch reads at load, then the start-up callbacks run (the sky logo's loader twice, alike).
-struct Loader {
-  const char* name;
-  bool plural;
-  const char* section;  // null: the whole file
-  void (*run)(const SettingsTable& table);
-};
-
-constexpr Loader kLoaders[] = {
-    {"plane update patch", false, nullptr,
-     [](const SettingsTable& table) {
-       PlaneUpdateSettings settings;
-       LoadPlaneUpdateSettings(table, settings);
-     }},
-    {"star field", false, nullptr,
-     [](const SettingsTable& table) {
-       StarSettings settings;
-       ConvertStarSettings(table, settings);
-     }},
-    {"vehicle lights", true, nullptr,
-     [](const SettingsTable& table) {
-       VehicleLightSettingsState settings;
-       ConvertVehicleLightSettings(table, settings);
-     }},
-    {"sky logo", false, "RStarLogo",
-     [](const SettingsTable& table) {
-       SkyLogoSettingsState settings;
-       LoadSkyLogoSettings(table, settings);
-     }},
-    {"moon", false, "MoonSettings",
-     [](const SettingsTable& table) {
-       MoonSettingsState settings;
-       ConvertMoonSettings(table, settings);
-     }},
-    {"shooting stars", true, "ShootingStars",
-     [](const SettingsTable& table) {
-       ShootingStarSettings settings;
-       ConvertShootingStarSettings(table, settings);
-     }},
-};
-
 // The vehicle lights' sections are collected one by one, each occurrence on its own: the lines of
 // section `index`, a repeated key replacing the earlier one.
 SettingsTable VehicleSectionTable(const FileLines& lines, int index) {
@@ -140,26 +94,32 @@ LoaderRuns RunLoaders(const char* path, const FileLines& lines) {
   // Read once; each whole-file loader converts its own copy, so that every run's uses point into
   // strings of its own table.
   const SettingsTable whole_file = ReadAllSettingsFrom(path);
-  for (const Loader& loader : kLoaders) {
+  const SettingsLoader* previous = nullptr;
+  for (const SettingsLoader* loader : kStartupLoaders) {
+    // A loader that the start-up runs twice in a row (the sky logo's) does the same both times.
+    if (loader == previous) continue;
+    previous = loader;
     LoaderRun& run = result.runs.emplace_back();
-    run.loader = loader.name;
-    run.plural = loader.plural;
-    if (loader.section != nullptr) {
+    run.settings_loader = loader;
+    run.loader = loader->name;
+    run.plural = loader->plural;
+    if (loader->scope == LoaderScope::kSection) {
       run.scope = TableScope::kSection;
-      run.section = loader.section;
-      run.table = ReadSettingsSectionFrom(path, loader.section);
+      run.section = loader->section;
+      run.table = ReadSettingsSectionFrom(path, loader->section);
     } else {
       run.table = whole_file;
     }
     UseRecorder recorder(run.table, run.uses);
-    loader.run(run.table);
+    loader->convert(run.table);
   }
 
   for (size_t index = 0; index < lines.sections.size(); ++index) {
     if (!IsVehicleSectionName(lines.sections[index].name)) continue;
     LoaderRun& run = result.runs.emplace_back();
-    run.loader = "vehicle lights";
-    run.plural = true;
+    run.settings_loader = &kVehicleLightsLoader;
+    run.loader = kVehicleLightsLoader.name;
+    run.plural = kVehicleLightsLoader.plural;
     run.scope = TableScope::kVehicleSection;
     run.section = lines.sections[index].name;
     run.section_index = static_cast<int>(index);

@@ -10,6 +10,7 @@
 
 #include "settings/convert.h"
 #include "settings/reader.h"
+#include "settings/settings_loader.h"
 #include "tools/check/file_lines.h"
 
 // What a loader did with one key.
@@ -31,6 +32,7 @@ enum class TableScope {
 };
 
 struct LoaderRun {
+  const SettingsLoader* settings_loader = nullptr;  // the plugin's loader that ran
   std::string loader;  // the part of the plugin, as the messages name it ("star field")
   bool plural = false;  // "shooting stars": "they read"
   TableScope scope = TableScope::kWholeFile;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "settings/reader.h"
-#include "settings/settings_file.h"
+#include "platform/settings_file.h"
 #include "tools/check/file_lines.h"
 #include "tools/check/findings.h"
 #include "tools/check/loader_runs.h"

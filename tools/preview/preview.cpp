@@ -8,7 +8,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "settings/settings_file.h"
+#include "platform/settings_file.h"
 #include "tools/preview/child.h"
 #include "tools/preview/png.h"
 #include "tools/preview/trace.h"

@@ -11,9 +11,9 @@ set(PREVIEW_SOURCES
   ${CMAKE_SOURCE_DIR}/settings/line_splitter.cpp
   ${CMAKE_SOURCE_DIR}/settings/reader.cpp)
 if(WIN32)
-  list(APPEND PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/settings/settings_file_windows.cpp)
+  list(APPEND PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/platform/settings_file_windows.cpp)
 else()
-  list(APPEND PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/settings/settings_file_linux.cpp)
+  list(APPEND PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/platform/settings_file_linux.cpp)
 endif()
 # The PNG writer: Debian's header-only stb, the same for both toolchains.
 set(NIGHTGLASS_STB_DIR /usr/include/stb)

@@ -1,6 +1,6 @@
 #include <share.h>
 
-#include "settings/settings_file.h"
+#include "platform/settings_file.h"
 
 const std::array<const char*, 3> kSettingsFilePaths = {
     "Nightglass.ini", "plugins\\Nightglass.ini", "scripts\\Nightglass.ini"};

@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "settings/settings_file.h"
+#include "platform/settings_file.h"
 
 const std::array<const char*, 3> kSettingsFilePaths = {
     "Nightglass.ini", "plugins/Nightglass.ini", "scripts/Nightglass.ini"};

@@ -1,6 +1,6 @@
-#include "plugin/host_address.h"
+#include "platform/host_address.h"
 
-#include "plugin/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

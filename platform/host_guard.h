@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace plugin {
+namespace platform {
 
 // Runs `body` and returns its result; if it throws, swallows the exception and returns `fallback`.
 template <typename R, typename Body>
@@ -25,4 +25,14 @@ void GuardHostCall(Body&& body) noexcept {
   }
 }
 
-}  // namespace plugin
+// Runs work inside the plugin whose failure leaves things as they were (a loader's read of the file
+// that runs out of memory keeps the defaults): what it throws goes no further.
+template <typename Body>
+void IgnoreFailure(Body&& body) noexcept {
+  try {
+    std::forward<Body>(body)();
+  } catch (...) {
+  }
+}
+
+}  // namespace platform

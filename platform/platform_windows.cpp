@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "plugin/platform.h"
+#include "platform/platform.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 
-#include "plugin/platform.h"
+#include "platform/platform.h"
 
 namespace platform {
 namespace {
