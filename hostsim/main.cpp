@@ -5,13 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "hostsim/commands.h"
 #include "hostsim/crash.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/os.h"
 
 namespace {
 
-constexpr const char* kHelp =
+// What --help says before the commands, whose lines come from the table of commands.
+constexpr const char* kHelpStart =
     R"(usage: nightglass-hostsim [--plugin PATH] [--dir DIR] [--base HEX] [SCRIPT]
 
 Plays the host game for the Nightglass plugin. Reads commands from SCRIPT (or standard input), one
@@ -25,40 +27,10 @@ Writes one JSON object per line to standard output.
   --base HEX     map the host image at HEX instead of 0x400000 (page aligned, not overlapping
                  0x400000-0xA79000); items used at fixed addresses then also live at 0x400000.
                  Not on Windows, where the host image is this program's own image at 0x400000
+)";
 
-Host state (any time):
-  build N            before the first load: 100 (default), 110, 120, or 0 (unrecognised host:
-                     build 100 without its probe bytes). Lays the image out anew: earlier pokes
-                     are lost, host state is kept.
-  poke ADDR HEX      write bytes (e.g. 55 89 E5 53 as 5589E553) at a host address
-  scene N            scene code byte (default 0)
-  clock H M          game clock (default 00:00)
-  time MS            millisecond timer (default 0)
-  timestep F         frame time step (default 1)
-  camera PX PY PZ FX FY FZ RX RY RZ   position, forward, right (default 0 0 0, 0 1 0, 1 0 0)
-  skygate 0|1        what the sky gate routine returns (default 1)
-  trace-skygate 0|1  record the sky gate routine's calls from here on (1) or not (0, default)
-  texture 0|1|2      sprite texture pointer null / texture with null raster / valid (default 2;
-                     the raster handle is 0xC0FFEE)
-  pool N | pool none vehicle pool with N free slots / null pool pointer (default none)
-  vehicle SLOT MODEL PX PY PZ [HEALTH [A1x A1y A1z A2x A2y A2z A3x A3y A3z]]
-                     occupy a slot (health default 1000, axes default identity)
-  free SLOT          free a slot
-
-Plugin and host execution:
-  load | unload      load / unload the plugin (dlopen / dlclose, LoadLibrary / FreeLibrary)
-  startup | update | draw   execute that event's call site
-  frame N MS         N times: timer += MS, update, draw (frames numbered from 1)
-  moon X Y Z W H R G B I RZ A      the host draws its moon through its site
-  logo-r ... | logo-star ...       the same 11 arguments, the sky sign's R / star
-  trail SITE X Y Z   trail site 1-6 (or its address: 0x54CE94 0x54D06A 0x54D242 primary,
-                     0x54CEB6 0x54D08C 0x54D265 secondary), position (X, Y, Z)
-  plane-glow SITE ID X Y Z ARG9    plane glow site 1-4 (or 0x5B2820 0x5B2964 0x5B2A11 0x5B2AB4)
-  plane-branch A B   run the plane update decision; returns 2 or 1
-  dump ADDR LEN      bytes at a host address
-  protect ADDR       protection of the page at a host address
-  changes            code bytes changed since just before the first load
-
+// What --help says after the commands.
+constexpr const char* kHelpEnd = R"(
 Trace: each executing command prints {"ev":"<command>"} first, then one line per host routine
 call, then {"ev":"return","value":R} for startup, update, draw and plane-branch. The sky gate
 routine's calls are traced only after `trace-skygate 1`, as {"call":"SkyGate","ret":R}. The
@@ -90,7 +62,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
-      hostsim::os::StandardOutput() << kHelp;
+      hostsim::os::StandardOutput() << kHelpStart << hostsim::CommandHelp() << kHelpEnd;
       return hostsim::kExitOk;
     } else if (arg == "--plugin" && has_value) {
       options.plugin_path = argv[++i];

@@ -5,53 +5,11 @@
 #include <charconv>
 #include <optional>
 
-#include "hostsim/addresses.h"
-#include "hostsim/image.h"
+#include "hostsim/commands.h"
 
 namespace hostsim {
 
 namespace {
-
-// Argument kinds: 'i' a 32-bit integer (signed or unsigned), 'f' a float, 'x' contiguous hex bytes.
-struct Syntax {
-  const char* name;
-  const char* kinds;        // the longest argument list
-  std::vector<int> counts;  // the allowed numbers of arguments
-};
-
-const std::vector<Syntax>& Syntaxes() {
-  static const std::vector<Syntax> syntaxes = {
-      {"build", "i", {1}},
-      {"poke", "ix", {2}},
-      {"scene", "i", {1}},
-      {"clock", "ii", {2}},
-      {"time", "i", {1}},
-      {"timestep", "f", {1}},
-      {"camera", "fffffffff", {9}},
-      {"skygate", "i", {1}},
-      {"trace-skygate", "i", {1}},
-      {"texture", "i", {1}},
-      {"pool", "i", {1}},
-      {"vehicle", "iiffffffffffffff", {5, 6, 15}},
-      {"free", "i", {1}},
-      {"load", "", {0}},
-      {"unload", "", {0}},
-      {"startup", "", {0}},
-      {"update", "", {0}},
-      {"draw", "", {0}},
-      {"frame", "ii", {2}},
-      {"moon", "fffffiiiifi", {11}},
-      {"logo-r", "fffffiiiifi", {11}},
-      {"logo-star", "fffffiiiifi", {11}},
-      {"trail", "ifff", {4}},
-      {"plane-glow", "iifffi", {6}},
-      {"plane-branch", "ii", {2}},
-      {"dump", "ii", {2}},
-      {"protect", "i", {1}},
-      {"changes", "", {0}},
-  };
-  return syntaxes;
-}
 
 // A decimal or 0x-hex integer, optionally negative, as a 64-bit value.
 std::optional<int64_t> ParseInteger(std::string_view text) {
@@ -107,99 +65,45 @@ std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text) {
   return bytes;
 }
 
-// A site given by its number in the list (1-based) or by its host address.
-template <std::size_t N>
-std::optional<uint32_t> ResolveSite(uint32_t value, const std::array<uint32_t, N>& sites) {
-  if (value >= 1 && value <= N) return sites[value - 1];
-  if (std::find(sites.begin(), sites.end(), value) != sites.end()) return value;
-  return std::nullopt;
-}
-
-// The checks that depend on the command's meaning and on what came before it in the script.
-class Checker {
- public:
-  // Returns an empty string when `c` is acceptable here, else the message; may rewrite arguments.
-  std::string Check(Command& c) {
-    const auto& a = c.args;
-    auto in = [&](std::size_t i, int64_t low, int64_t high) {
-      const auto v = static_cast<int64_t>(static_cast<int32_t>(a[i]));
-      return v >= low && v <= high;
-    };
-    if (c.name == "build") {
-      if (loaded_ever_) return "build must come before the first load";
-      if (a[0] != 0 && a[0] != 100 && a[0] != 110 && a[0] != 120)
-        return "build must be 0, 100, 110 or 120";
-    } else if (c.name == "load") {
-      if (loaded_) return "the plugin is already loaded";
-      loaded_ = loaded_ever_ = true;
-    } else if (c.name == "unload") {
-      if (!loaded_) return "the plugin is not loaded";
-      loaded_ = false;
-    } else if (c.name == "scene") {
-      if (!in(0, 0, 255)) return "scene code must be 0 to 255";
-    } else if (c.name == "clock") {
-      if (!in(0, 0, 255) || !in(1, 0, 255)) return "hour and minute must be 0 to 255";
-    } else if (c.name == "skygate") {
-      if (!in(0, 0, 1)) return "skygate must be 0 or 1";
-    } else if (c.name == "trace-skygate") {
-      if (!in(0, 0, 1)) return "trace-skygate must be 0 or 1";
-    } else if (c.name == "texture") {
-      if (!in(0, 0, 2)) return "texture must be 0, 1 or 2";
-    } else if (c.name == "pool") {
-      if (!c.none && !in(0, 0, 100000)) return "pool size must be 0 to 100000";
-      pool_slots_ = c.none ? -1 : static_cast<int32_t>(a[0]);
-    } else if (c.name == "vehicle" || c.name == "free") {
-      if (pool_slots_ < 0) return "there is no vehicle pool (use `pool N` first)";
-      if (!in(0, 0, pool_slots_ - 1)) return "slot outside the pool";
-      if (c.name == "vehicle" && !in(1, -32768, 32767)) return "model must be a 16-bit number";
-    } else if (c.name == "frame") {
-      if (!in(0, 0, 1000000)) return "frame count must be 0 to 1000000";
-    } else if (c.name == "trail" || c.name == "plane-glow") {
-      const auto site =
-          c.name == "trail" ? ResolveSite(a[0], kTrailSites) : ResolveSite(a[0], kPlaneGlowSites);
-      if (!site)
-        return c.name == "trail" ? "unknown trail site (1 to 6 or its address)"
-                                 : "unknown plane glow site (1 to 4 or its address)";
-      c.args[0] = *site;
-    } else if (c.name == "dump") {
-      if (a[1] == 0 || a[1] > 0x10000) return "length must be 1 to 65536";
-      if (!HostImage::Contains(a[0], a[1])) return "range outside the host image";
-    } else if (c.name == "protect") {
-      if (!HostImage::Contains(a[0], 1)) return "address outside the host image";
-    } else if (c.name == "poke") {
-      if (!HostImage::Contains(a[0], static_cast<uint32_t>(c.bytes.size())))
-        return "range outside the host image";
-    }
-    return {};
-  }
-
- private:
-  bool loaded_ = false;
-  bool loaded_ever_ = false;
-  int32_t pool_slots_ = -1;  // the default host has no pool
+// A command's argument kinds (commands.h) taken apart: the kinds without the brackets, and the
+// numbers of arguments allowed, which are the number of kinds before each '[' and of all of them.
+struct Signature {
+  std::string kinds;
+  std::vector<int> counts;
 };
+
+Signature ReadSignature(std::string_view kinds) {
+  Signature signature;
+  for (const char kind : kinds) {
+    if (kind == '[') {
+      signature.counts.push_back(static_cast<int>(signature.kinds.size()));
+    } else if (kind != ']') {
+      signature.kinds += kind;
+    }
+  }
+  signature.counts.push_back(static_cast<int>(signature.kinds.size()));
+  return signature;
+}
 
 // Parses one line's words into `c`; returns the error message or an empty string.
 std::string ParseWords(const std::vector<std::string>& words, Command& c) {
   c.name = words[0];
-  const auto& syntaxes = Syntaxes();
-  const auto syntax = std::find_if(syntaxes.begin(), syntaxes.end(),
-                                   [&](const Syntax& s) { return c.name == s.name; });
-  if (syntax == syntaxes.end()) return "unknown command `" + c.name + "`";
+  c.entry = FindCommand(c.name);
+  if (c.entry == nullptr) return "unknown command `" + c.name + "`";
+  const Signature signature = ReadSignature(c.entry->kinds);
   const int count = static_cast<int>(words.size()) - 1;
-  if (c.name == "pool" && count == 1 && words[1] == "none") {
-    c.none = true;
-    return {};
-  }
-  if (std::find(syntax->counts.begin(), syntax->counts.end(), count) == syntax->counts.end()) {
+  if (std::find(signature.counts.begin(), signature.counts.end(), count) ==
+      signature.counts.end()) {
     std::string allowed;
-    for (int n : syntax->counts) allowed += (allowed.empty() ? "" : " or ") + std::to_string(n);
+    for (int n : signature.counts) allowed += (allowed.empty() ? "" : " or ") + std::to_string(n);
     return "`" + c.name + "` takes " + allowed + " arguments, not " + std::to_string(count);
   }
   for (int i = 0; i < count; ++i) {
     const std::string& word = words[i + 1];
-    const char kind = syntax->kinds[i];
-    if (kind == 'x') {
+    const char kind = signature.kinds[i];
+    if (kind == 'n' && word == "none") {
+      c.none = true;
+    } else if (kind == 'x') {
       const auto bytes = ParseHexBytes(word);
       if (!bytes) return "bad hex bytes `" + word + "`";
       c.bytes = *bytes;
@@ -231,7 +135,7 @@ std::vector<std::string> Words(const std::string& text) {
 }  // namespace
 
 bool ParseScript(TextIn& script, std::vector<Command>* commands, ScriptError* error) {
-  Checker checker;
+  ScriptState state;
   std::string text;
   for (int line = 1; ReadLine(script, text); ++line) {
     const std::vector<std::string> words = Words(text.substr(0, text.find('#')));
@@ -239,7 +143,9 @@ bool ParseScript(TextIn& script, std::vector<Command>* commands, ScriptError* er
     Command command;
     command.line = line;
     std::string message = ParseWords(words, command);
-    if (message.empty()) message = checker.Check(command);
+    if (message.empty() && command.entry->check != nullptr) {
+      if (const char* problem = command.entry->check(state, command)) message = problem;
+    }
     if (!message.empty()) {
       *error = {line, message};
       return false;

@@ -10,9 +10,12 @@
 
 namespace hostsim {
 
+struct CommandEntry;
+
 struct Command {
   int line = 0;
   std::string name;
+  const CommandEntry* entry = nullptr;  // its entry in the table of commands (commands.h)
   std::vector<uint32_t>
       args;  // integers as their 32-bit pattern, floats bit-cast; sites as addresses
   std::vector<uint8_t> bytes;  // the bytes of `poke`
@@ -24,9 +27,10 @@ struct ScriptError {
   std::string message;
 };
 
-// Parses `script` and checks every command (names, argument counts and numbers, ranges, and the
-// order rules: `build` only before the first `load`, no `load` while loaded, no `unload` while not,
-// vehicle slots inside the pool). Returns false and the first error when the script is malformed.
+// Parses `script` and checks every command: its name, the count and the form of its arguments, and
+// the checks of its entry in the table of commands (ranges, and the order rules: `build` only
+// before the first `load`, no `load` while loaded, no `unload` while not, vehicle slots inside the
+// pool). Returns false and the first error when the script is malformed.
 bool ParseScript(TextIn& script, std::vector<Command>* commands, ScriptError* error);
 
 }  // namespace hostsim

@@ -1,11 +1,13 @@
 // The emulated host itself: the image per build, its page protections, the code it executes, the
-// script checks, and the emulator process (crash reporting, rebasing, frames).
+// script checks, the table of commands, and the emulator process (crash reporting, rebasing,
+// frames).
 #include "hostsim/hostsim.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "hostsim/commands.h"
 #include "hostsim/crash.h"
 #include "hostsim/machine_code.h"
 
@@ -277,6 +280,46 @@ TEST(EmulatorScript, NumbersCommentsAndSitesAreReadAsWritten) {
                                    0x80000000}));
   EXPECT_TRUE(commands[6].none);
   EXPECT_EQ(commands[6].line, 7);
+}
+
+// A command added to the table must be reachable by its name, runnable, well formed in its argument
+// kinds, and listed once in --help; the help lines must stay inside 100 columns.
+TEST(EmulatorCommands, EveryCommandRunsAndHasItsLineInTheHelp) {
+  const std::string help = CommandHelp();
+  std::vector<std::string> lines;
+  std::istringstream text(help);
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  for (const std::string& line : lines) {
+    EXPECT_LE(line.size(), 100u) << line;
+    if (line.rfind("   ", 0) == 0) {
+      EXPECT_EQ(line.find_first_not_of(' '), 21u) << line;
+    }
+  }
+  ASSERT_FALSE(Commands().empty());
+  EXPECT_NE(Commands().front().heading, nullptr);
+  for (const CommandEntry& entry : Commands()) {
+    SCOPED_TRACE(entry.name);
+    EXPECT_EQ(FindCommand(entry.name), &entry);  // names are unique
+    EXPECT_NE(entry.run, nullptr);
+    if (entry.heading != nullptr) {
+      EXPECT_NE(entry.help, nullptr);
+    }
+    const std::string usage = entry.usage;
+    EXPECT_EQ(usage.rfind(entry.name, 0), 0u);
+    // Kinds are letters the parser knows; each '[' opens an optional tail that closes at the end.
+    const std::string kinds = entry.kinds;
+    const std::size_t letters_end = kinds.find_last_not_of(']') + 1;
+    EXPECT_EQ(kinds.substr(0, letters_end).find_first_not_of("ifxn["), std::string::npos) << kinds;
+    EXPECT_EQ(kinds.size() - letters_end,
+              static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), '[')))
+        << kinds;
+    int listed = 0;
+    for (const std::string& line : lines) {
+      if (line.rfind("  " + usage, 0) == 0 || line.find(" | " + usage) != std::string::npos)
+        ++listed;
+    }
+    EXPECT_EQ(listed, 1) << help;
+  }
 }
 
 // The emulator as its own process.
