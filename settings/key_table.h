@@ -53,6 +53,16 @@ struct MemberOf<Type Class::*> {
   using Owner = Class;
 };
 
+template <typename Settings>
+constexpr SettingsKey<Settings> MakeKey(std::string_view name, ValueRange range,
+                                        decltype(SettingsKey<Settings>::convert) convert) {
+  SettingsKey<Settings> key;
+  key.name = name;
+  key.range = range;
+  key.convert = convert;
+  return key;
+}
+
 template <typename Store>
 struct StoreOf;
 template <typename Settings>
@@ -67,14 +77,11 @@ struct StoreOf<void (*)(Settings&, const std::string&)> {
 template <auto First, auto... Rest>
 constexpr auto Key(std::string_view name, ValueRange range = ValueRange::kAny) {
   using Settings = typename settings_detail::MemberOf<decltype(First)>::Owner;
-  SettingsKey<Settings> key;
-  key.name = name;
-  key.range = range;
-  key.convert = [](KeyConverter& keys, std::string_view key_name, const std::string* text,
-                   Settings& settings) noexcept {
-    keys.Convert(key_name, text, ((settings.*First) .* ... .*Rest));
-  };
-  return key;
+  return settings_detail::MakeKey<Settings>(
+      name, range, [](KeyConverter& keys, std::string_view key_name, const std::string* text,
+                      Settings& settings) noexcept {
+        keys.Convert(key_name, text, ((settings.*First) .* ... .*Rest));
+      });
 }
 
 // The key `name` whose value `Store` (a function of the settings and the value text, raising
@@ -82,14 +89,11 @@ constexpr auto Key(std::string_view name, ValueRange range = ValueRange::kAny) {
 template <auto Store>
 constexpr auto KeyWith(std::string_view name, ValueRange range = ValueRange::kAny) {
   using Settings = typename settings_detail::StoreOf<decltype(Store)>::Owner;
-  SettingsKey<Settings> key;
-  key.name = name;
-  key.range = range;
-  key.convert = [](KeyConverter& keys, std::string_view key_name, const std::string* text,
-                   Settings& settings) noexcept {
-    keys.Apply(key_name, text, [&settings](const std::string& value) { Store(settings, value); });
-  };
-  return key;
+  return settings_detail::MakeKey<Settings>(
+      name, range, [](KeyConverter& keys, std::string_view key_name, const std::string* text,
+                      Settings& settings) noexcept {
+        keys.Apply(key_name, text, [&settings](const std::string& value) { Store(settings, value); });
+      });
 }
 
 // The names of `keys`, in their order.

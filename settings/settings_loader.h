@@ -31,3 +31,15 @@ struct SettingsLoader {
   // Reads the settings file as the plugin's loader does, into settings of its own that it drops.
   void (*load)() = nullptr;
 };
+
+// A loader's `convert` and `load` from its conversion and its loading into a `Settings`.
+template <typename Settings, void (*Convert)(const SettingsTable&, Settings&)>
+void ConvertIntoScratch(const SettingsTable& table) {
+  Settings settings;
+  Convert(table, settings);
+}
+template <typename Settings, void (*Load)(Settings&)>
+void LoadIntoScratch() {
+  Settings settings;
+  Load(settings);
+}

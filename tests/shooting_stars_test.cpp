@@ -594,7 +594,7 @@ TEST(ShootingStarFlight, AStarAtRestLivesItsLifetimeUndrawn) {
 
 // --- Settings -------------------------------------------------------------------------------------
 
-TEST(ShootingStarLoader, NineteenKeysInOrderAndTheColour) {
+TEST(ShootingStarLoader, KeysInTheirOrderAndTheColour) {
   const SettingsTable all{{"Enable", "0"},          {"MinInterval", "1"},  {"MaxInterval", "2"},
                           {"NumSprites", "3"},      {"TrailSpacing", "4"}, {"Speed", "5"},
                           {"SpawnDistance", "6"},   {"Lifetime", "7"},     {"Color", "8 9 10"},

@@ -44,11 +44,5 @@ inline constexpr SettingsLoader kMoonLoader{
     .scope = LoaderScope::kSection,
     .section = kMoonSection,
     .keys = kMoonSettingKeyInfos,
-    .convert = [](const SettingsTable& table) {
-      MoonSettingsState settings;
-      ConvertMoonSettings(table, settings);
-    },
-    .load = [] {
-      MoonSettingsState settings;
-      LoadMoonSettings(settings);
-    }};
+    .convert = ConvertIntoScratch<MoonSettingsState, ConvertMoonSettings>,
+    .load = LoadIntoScratch<MoonSettingsState, LoadMoonSettings>};

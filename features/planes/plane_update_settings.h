@@ -37,11 +37,5 @@ inline constexpr SettingsLoader kPlaneUpdateLoader{
     .name = "plane update patch",
     .scope = LoaderScope::kWholeFile,
     .keys = kPlaneUpdateKeyInfos,
-    .convert = [](const SettingsTable& table) {
-      PlaneUpdateSettings settings;
-      ConvertPlaneUpdateSettings(table, settings);
-    },
-    .load = [] {
-      PlaneUpdateSettings settings;
-      LoadPlaneUpdateSettings(settings);
-    }};
+    .convert = ConvertIntoScratch<PlaneUpdateSettings, ConvertPlaneUpdateSettings>,
+    .load = LoadIntoScratch<PlaneUpdateSettings, LoadPlaneUpdateSettings>};

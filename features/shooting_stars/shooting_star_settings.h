@@ -82,11 +82,5 @@ inline constexpr SettingsLoader kShootingStarsLoader{
     .scope = LoaderScope::kSection,
     .section = kShootingStarsSection,
     .keys = kShootingStarKeyInfos,
-    .convert = [](const SettingsTable& table) {
-      ShootingStarSettings settings;
-      ConvertShootingStarSettings(table, settings);
-    },
-    .load = [] {
-      ShootingStarSettings settings;
-      LoadShootingStarSettings(settings);
-    }};
+    .convert = ConvertIntoScratch<ShootingStarSettings, ConvertShootingStarSettings>,
+    .load = LoadIntoScratch<ShootingStarSettings, LoadShootingStarSettings>};

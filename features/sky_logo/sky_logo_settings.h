@@ -127,14 +127,8 @@ inline constexpr SettingsLoader kSkyLogoLoader{
     .scope = LoaderScope::kSection,
     .section = kSkyLogoSection,
     .keys = kSkyLogoKeyInfos,
-    .convert = [](const SettingsTable& table) {
-      SkyLogoSettingsState settings;
-      ConvertSkyLogoSettings(table, settings);
-    },
-    .load = [] {
-      SkyLogoSettingsState settings;
-      LoadSkyLogoSettings(settings);
-    }};
+    .convert = ConvertIntoScratch<SkyLogoSettingsState, ConvertSkyLogoSettings>,
+    .load = LoadIntoScratch<SkyLogoSettingsState, LoadSkyLogoSettings>};
 
 // The pulse of an element: x = host time * Rate + Phase.
 struct LogoPulse {

@@ -58,11 +58,5 @@ inline constexpr SettingsLoader kStarFieldLoader{
     .name = "star field",
     .scope = LoaderScope::kWholeFile,
     .keys = kStarSettingKeyInfos,
-    .convert = [](const SettingsTable& table) {
-      StarSettings settings;
-      ConvertStarSettings(table, settings);
-    },
-    .load = [] {
-      StarFieldState field;
-      LoadStarSettings(field);
-    }};
+    .convert = ConvertIntoScratch<StarSettings, ConvertStarSettings>,
+    .load = LoadIntoScratch<StarFieldState, LoadStarSettings>};

@@ -172,10 +172,7 @@ inline constexpr SettingsLoader kVehicleLightsLoader{
     .scope = LoaderScope::kWholeFile,
     .keys = kVehicleLightGlobalKeyInfos,
     .reads_model_sections = true,
-    .convert = [](const SettingsTable& table) {
-      VehicleLightSettingsState settings;
-      ConvertVehicleLightSettings(table, settings);
-    },
+    .convert = ConvertIntoScratch<VehicleLightSettingsState, ConvertVehicleLightSettings>,
     .load = [] {
       VehicleLightTable table;
       VehicleLightSettingsState settings;
