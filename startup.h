@@ -39,20 +39,16 @@ using StartupObjects =
 namespace startup_detail {
 
 template <typename Object>
-constexpr const SettingsLoader* LoaderOf() {
-  if constexpr (requires { Object::kSettingsLoader; }) {
-    return Object::kSettingsLoader;
-  } else {
-    return nullptr;
-  }
-}
+constexpr bool kHasLoader = requires { Object::kSettingsLoader; };
 
 template <typename... Objects>
 constexpr auto LoadersOf(InOrder<Objects...>*) {
-  constexpr std::size_t kCount = ((LoaderOf<Objects>() != nullptr ? 1 : 0) + ...);
-  std::array<const SettingsLoader*, kCount> loaders{};
+  std::array<const SettingsLoader*, (std::size_t{kHasLoader<Objects>} + ...)> loaders{};
   std::size_t next = 0;
-  ((LoaderOf<Objects>() != nullptr ? void(loaders[next++] = LoaderOf<Objects>()) : void()), ...);
+  const auto add = [&]<typename Object>() {
+    if constexpr (kHasLoader<Object>) loaders[next++] = Object::kSettingsLoader;
+  };
+  (add.template operator()<Objects>(), ...);
   return loaders;
 }
 

@@ -18,11 +18,11 @@ enum class LoaderScope : uint8_t {
 };
 
 struct SettingsLoader {
-  std::string_view name;  // the part of the plugin, as messages name it ("star field")
+  std::string_view name{};  // the part of the plugin, as messages name it ("star field")
   bool plural = false;    // "the shooting stars read"
   LoaderScope scope = LoaderScope::kWholeFile;
-  std::string_view section;       // kSection: the section's name
-  std::span<const KeyInfo> keys;  // the keys it asks for by name, in their order
+  std::string_view section{};       // kSection: the section's name
+  std::span<const KeyInfo> keys{};  // the keys it asks for by name, in their order
   // It also makes light sets of the model sections (the vehicle lights), beside its keys.
   bool reads_model_sections = false;
   // Converts `table` as the plugin's loader converts its table, into settings of its own that it
