@@ -1,8 +1,9 @@
 // Start-up: every settings loader of the plugin, in the order the plugin runs them
 // (kStartupLoaders), on the example settings file, on a 1 MiB file of 40,000 keys that no loader
 // reads, and on a 1 MiB file that adds 2,000 vehicle model sections to the example. Every loader
-// reads the file itself; the reference is as many reads alone, each finding every line and doing nothing with it, so
-// that the ratio's inverse is the share of the start-up that reading the file would take. (The
+// reads the file itself; the reference is as many reads alone, each finding every line and doing
+// nothing with it, so that the ratio's inverse is the share of the start-up that reading the file
+// would take. (The
 // section loaders look only at headers outside their section, so they can take less.)
 #include <unistd.h>
 

@@ -1,7 +1,8 @@
-// How the lights of the features flash: the flashing pattern of every light, the blink rule shared by
-// the moon, the sky sign and the trail glows; the sine pulse at a rate and phase shared by the sky sign and the plane and trail
-// glows; the sine pulse of a period shared by the moon and the vehicle lights. Pulses are single
-// precision throughout; only the sine is taken in double and rounded back to float.
+// How the lights of the features flash: the flashing pattern of every light; the blink rule shared
+// by the moon, the sky sign and the trail glows; the sine pulse at a rate and phase shared by the
+// sky sign and the plane and trail glows; the sine pulse of a period shared by the moon and the
+// vehicle lights. Pulses are single precision throughout; only the sine is taken in double and
+// rounded back to float.
 #pragma once
 
 #include <cstdint>

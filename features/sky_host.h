@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "plugin/host_build.h"
 #include "plugin/host_interface.h"
 #include "plugin/host_render_states.h"
-#include "platform/platform.h"
 
 inline constexpr uint32_t kHostSetRenderStateAddress = 0x649BA0;
 inline constexpr uint32_t kHostProjectToScreenAddress = 0x5778B0;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "injector/hooking.h"
-#include "plugin/host_build.h"
 #include "platform/host_guard.h"
+#include "plugin/host_build.h"
 
 namespace plugin {
 

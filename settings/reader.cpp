@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "settings/line_splitter.h"
 #include "platform/settings_file.h"
+#include "settings/line_splitter.h"
 
 namespace {
 

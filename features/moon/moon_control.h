@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+
 #include "features/moon/moon_settings.h"
 
 // Reads the moon settings into MoonSettings, then PatchMoonSprite(site).

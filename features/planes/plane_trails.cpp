@@ -2,9 +2,9 @@
 
 #include "features/planes/glow_pulse.h"
 #include "injector/hooking.h"
+#include "platform/host_guard.h"
 #include "plugin/events.h"
 #include "plugin/host_build.h"
-#include "platform/host_guard.h"
 #include "plugin/host_interface.h"
 
 namespace {

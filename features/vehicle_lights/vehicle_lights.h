@@ -4,8 +4,8 @@
 // (vehicle_light_emission.h).
 #pragma once
 
-#include "features/vehicle_lights/vehicle_light_table.h"
 #include "features/vehicle_lights/vehicle_light_settings.h"
+#include "features/vehicle_lights/vehicle_light_table.h"
 
 // The light sets by model; created empty where the plugin's start-up fixes its place, filled at
 // start-up, then only read.

@@ -7,8 +7,8 @@
 #include <exception>
 #include <string>
 
-#include "settings/reader.h"
 #include "platform/settings_file.h"
+#include "settings/reader.h"
 #include "tools/check/file_lines.h"
 #include "tools/check/findings.h"
 #include "tools/check/loader_runs.h"
