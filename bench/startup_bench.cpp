@@ -3,8 +3,8 @@
 // reads, and on a 1 MiB file that adds 2,000 vehicle model sections to the example. Every loader
 // reads the file itself; the reference is as many reads alone, each finding every line and doing
 // nothing with it, so that the ratio's inverse is the share of the start-up that reading the file
-// would take. (The
-// section loaders look only at headers outside their section, so they can take less.)
+// would take. (The section loaders look only at headers outside their section, so they can take
+// less.)
 #include <unistd.h>
 
 #include <algorithm>
