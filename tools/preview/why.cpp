@@ -71,8 +71,8 @@ class Settings {
   }
 
   // The findings at the header line of every vehicle section whose last readable "Model" is
-  // `model`, or that has none.
-  std::vector<std::string> SectionFindings(int32_t model) const {
+  // `model` (any, when none is given), or that has none.
+  std::vector<std::string> SectionFindings(std::optional<int32_t> model) const {
     std::vector<std::string> found;
     const FileLines& lines = check_.lines;
     for (std::size_t s = 0; s < lines.sections.size(); ++s) {
@@ -86,7 +86,7 @@ class Settings {
         } catch (const SettingsConversionError&) {
         }
       }
-      if (section_model && *section_model != model) continue;
+      if (model && section_model && *section_model != *model) continue;
       const int header = lines.lines[lines.sections[s].header].number;
       for (const Finding& finding : check_.findings)
         if (finding.line == header && finding.code.rfind("section-", 0) == 0)
@@ -357,9 +357,14 @@ std::vector<std::string> WhyNothingShows(const ItemGroup& group, const SceneSett
       if (const auto on = settings.Int(global, "VehicleLightsGlobalEnable"); on && *on == 0)
         why.push_back("switched off: " + settings.Where(global, "VehicleLightsGlobalEnable"));
       if (group.model == 0) {
-        why.push_back("the file has no vehicle section: a section whose name contains \"Veh_\" and "
-                      "that gives a \"Model\" lights up the vehicles of that model (see the "
-                      "example file's [Veh_off_Taxi])");
+        // No vehicle on the road: no section gives a model that reads.
+        for (const std::string& finding : settings.SectionFindings(std::nullopt))
+          why.push_back("a section skipped, " + finding);
+        if (why.empty()) {
+          why.push_back("the file has no vehicle section: a section whose name contains \"Veh_\" "
+                        "and that gives a \"Model\" lights up the vehicles of that model (see "
+                        "the example file's [Veh_off_Taxi])");
+        }
         break;
       }
       const std::vector<const LoaderRun*> used = settings.ModelRuns(group.model);
