@@ -194,7 +194,7 @@ std::vector<int> SheetMinutes(int from, int to, int step) {
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
-  bool sheet = false, clip = false, report = false;
+  bool sheet = false, clip = false, report = false, output_given = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i], value;
     bool has_value = false;
@@ -238,9 +238,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.settings = value;
     } else if (name == "-o" || name == "--output") {
       if (value.empty()) Malformed("the output path is empty");
+      if (report) Malformed("the report is written to the path given with --report: leave out -o");
+      output_given = true;
       options.output = value;
     } else if (name == "--report") {
       if (value.empty()) Malformed("the report's path is empty");
+      if (output_given) Malformed("the report is written to the path given with --report: leave out -o");
       report = true;
       options.output = value;
     } else if (name == "--timelapse") {

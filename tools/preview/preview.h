@@ -20,12 +20,10 @@ inline constexpr int kExitFailure = 1;    // a file, folder or the emulated host
 inline constexpr int kExitMalformed = 2;  // a malformed command line
 inline constexpr int kLargestSide = 8192;
 inline constexpr int kMostTiles = 96;
-// A clip's frames are painted and compressed one at a time, but the file is made in memory
-// before it is written: 3600 frames (two minutes at 30 frames a second) keep that within bounds.
+// A clip's frames are painted, compressed and written one at a time; 3600 frames (two minutes at
+// 30 frames a second) keep the time and the file within bounds.
 inline constexpr int kMostClipFrames = 3600;
 inline constexpr int kMostFps = 60;
-// Pixels of all a clip's frames together, at most: 300 frames of 1280x720.
-inline constexpr uint64_t kMostClipPixels = 300ull * 1280 * 720;
 
 // A failure with the message to show and the exit status.
 struct PreviewError : std::runtime_error {

@@ -169,8 +169,10 @@ void Canvas::PaintBuilding(const Camera& camera, const Building& building, const
       const float across = (static_cast<float>(x) + 0.5f - (cx - half)) / cell_w;
       const float up = (bottom - (static_cast<float>(y) + 0.5f)) / cell_h;
       const float fx = across - std::floor(across), fy = up - std::floor(up);
-      const bool lit =
-          Hash(building.seed, static_cast<uint32_t>(across), static_cast<uint32_t>(up)) % 3 == 0;
+      // A cell number through a signed integer: a row's centre can lie a little below the base,
+      // where `up` is negative, and a negative float has no unsigned value.
+      const bool lit = Hash(building.seed, static_cast<uint32_t>(static_cast<int32_t>(across)),
+                            static_cast<uint32_t>(static_cast<int32_t>(up))) % 3 == 0;
       const float* colour = small ? tinted : wall;
       if (lit && !small && fx > 0.25f && fx < 0.75f && fy > 0.3f && fy < 0.75f) colour = window;
       float* pixel = At(x, y);

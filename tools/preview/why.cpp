@@ -356,6 +356,10 @@ std::vector<std::string> WhyNothingShows(const ItemGroup& group, const SceneSett
       const LoaderRun* global = settings.Run("vehicle lights");
       if (const auto on = settings.Int(global, "VehicleLightsGlobalEnable"); on && *on == 0)
         why.push_back("switched off: " + settings.Where(global, "VehicleLightsGlobalEnable"));
+      if (group.model == 0 && !check.present) {
+        why.push_back("there is no settings file: without one no vehicle has lights of the plugin");
+        break;
+      }
       if (group.model == 0) {
         // No vehicle on the road: no section gives a model that reads.
         for (const std::string& finding : settings.SectionFindings(std::nullopt))

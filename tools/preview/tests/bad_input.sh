@@ -45,6 +45,7 @@ cases=(
   "2|--clip --sheet|give --sheet or --clip"
   "2|--clip --size 4000x3000|too large for a clip or a report: at most 1920x1080"
   "2|--report|\`--report\` needs a value"
+  "2|--report night.html -o night.png|written to the path given with --report: leave out -o"
   "1|--settings a-folder --clip 1 -o missing-folder/clip.png|cannot write the clip to missing-folder/clip.png: "
   "1|--settings a-folder --report missing-folder/night.html|cannot write the report to missing-folder/night.html: "
   "1|--settings a-folder --report a-folder|cannot write the report to a-folder: it is a folder"
