@@ -5,7 +5,7 @@
 
 namespace preview {
 
-std::vector<Moment> ClipMoments(const SceneSettings& scene, const ClipSpec& clip) {
+std::vector<Moment> ClipMoments(const SceneSettings& scene, const ClipOptions& clip) {
   const int frames = clip.Frames();
   const int start = scene.hour * 60 + scene.minute;
   const int span = clip.timelapse ? ((clip.to - clip.from) % 1440 + 1440) % 1440 : 0;
@@ -29,7 +29,7 @@ std::vector<Moment> ClipMoments(const SceneSettings& scene, const ClipSpec& clip
   return moments;
 }
 
-ClipResult MakeClip(const Tools& tools, const SceneSettings& scene, const ClipSpec& clip,
+ClipResult MakeClip(const Tools& tools, const SceneSettings& scene, const ClipOptions& clip,
                     int width, int height, const ApngWriter::Sink& sink, std::ostream& progress,
                     const std::string& trace_path) {
   const std::vector<Moment> moments = ClipMoments(scene, clip);

@@ -16,7 +16,7 @@ namespace preview {
 // must stand at its start); each later one runs the host's timer forward by the frame's time,
 // rounded to whole milliseconds, with the time step that time makes (one unit for kFrameMs), and
 // a timelapse moves the game clock evenly from its start to its end.
-std::vector<Moment> ClipMoments(const SceneSettings& scene, const ClipSpec& clip);
+std::vector<Moment> ClipMoments(const SceneSettings& scene, const ClipOptions& clip);
 
 struct ClipResult {
   uint32_t frames = 0;
@@ -26,7 +26,7 @@ struct ClipResult {
 
 // Plays the clip in one run of the emulated host and hands the animated PNG's bytes to `sink` as
 // its frames are painted. Progress lines go to `progress`. Throws PreviewError.
-ClipResult MakeClip(const Tools& tools, const SceneSettings& scene, const ClipSpec& clip,
+ClipResult MakeClip(const Tools& tools, const SceneSettings& scene, const ClipOptions& clip,
                     int width, int height, const ApngWriter::Sink& sink, std::ostream& progress,
                     const std::string& trace_path = "");
 

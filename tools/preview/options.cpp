@@ -108,7 +108,7 @@ void ParseSheet(const std::string& text, Options* options) {
 }
 
 // SECONDS[@FPS]: seconds as a decimal number, frames a second as a whole number.
-void ParseClip(const std::string& text, ClipSpec* clip) {
+void ParseClip(const std::string& text, ClipOptions* clip) {
   const std::size_t at = text.find('@');
   const std::string seconds_text = text.substr(0, at);
   double seconds = 0;
@@ -141,7 +141,7 @@ void ParseClip(const std::string& text, ClipSpec* clip) {
   clip->fps = static_cast<int>(fps);
 }
 
-void ParseTimelapse(const std::string& text, ClipSpec* clip) {
+void ParseTimelapse(const std::string& text, ClipOptions* clip) {
   const std::size_t dash = text.find('-');
   const int from = dash == std::string::npos ? -1 : ParseClock(text.substr(0, dash));
   const int to = dash == std::string::npos ? -1 : ParseClock(text.substr(dash + 1));
@@ -157,7 +157,7 @@ void ParseTimelapse(const std::string& text, ClipSpec* clip) {
 
 }  // namespace
 
-int ClipSpec::Frames() const {
+int ClipOptions::Frames() const {
   return static_cast<int>(std::round(seconds * static_cast<double>(fps)));
 }
 

@@ -36,7 +36,7 @@ enum class Mode { kPicture, kSheet, kClip, kReport };
 
 // A clip: its length and frame rate, and whether it plays the game clock from one time to another
 // (a timelapse) instead of the host's millisecond timer alone.
-struct ClipSpec {
+struct ClipOptions {
   double seconds = 10.0;
   int fps = 30;
   bool timelapse = false;
@@ -59,7 +59,7 @@ struct Options {
   int sheet_from = 19 * 60;  // minutes of the day
   int sheet_to = 7 * 60;
   int sheet_step = 60;
-  ClipSpec clip;
+  ClipOptions clip;
   std::string hostsim;  // empty: beside the program
   std::string plugin;   // empty: beside the program or in the folder above
   std::string trace;    // where to save the emulated host's output; empty: nowhere

@@ -183,7 +183,7 @@ ReportPart FeaturesPart(const SceneSettings& scene, const TraceFrame& frame, int
   return {"features", json.Text()};
 }
 
-ReportPart ClipPart(const std::vector<uint8_t>& png, const ClipSpec& clip, uint32_t frames,
+ReportPart ClipPart(const std::vector<uint8_t>& png, const ClipOptions& clip, uint32_t frames,
                     const SceneSettings& scene) {
   Json json;
   json.Open()

@@ -33,7 +33,7 @@ ReportPart StillPart(const Image& still, const Image& background);
 // they change, the others transparent), and, where it shows nothing, why.
 ReportPart FeaturesPart(const SceneSettings& scene, const TraceFrame& frame, int width, int height,
                         const SettingsCheck& check, const Timeline& timeline);
-ReportPart ClipPart(const std::vector<uint8_t>& png, const ClipSpec& clip, uint32_t frames,
+ReportPart ClipPart(const std::vector<uint8_t>& png, const ClipOptions& clip, uint32_t frames,
                     const SceneSettings& scene);
 ReportPart SheetPart(const std::vector<int>& minutes, const std::vector<Image>& tiles);
 ReportPart TimelinePart(const Timeline& timeline, int moment);

@@ -210,10 +210,10 @@ TEST_F(PreviewNight, AClipOfTheExampleMovesTheShootingStarAndBlinksTheMoon) {
   ini.replace(ini.find("Moon_Type = 0"), 13, "Moon_Type = 1");
   const Tools tools = ToolsFor(Folder(ini));
   const SceneSettings scene = SceneFor(tools);
-  ClipSpec spec;  // 10 s at 30 frames a second
+  ClipOptions length;  // 10 s at 30 frames a second
   std::vector<uint8_t> file;
   std::ostringstream progress;
-  const ClipResult clip = MakeClip(tools, scene, spec, 320, 180,
+  const ClipResult clip = MakeClip(tools, scene, length, 320, 180,
                                    [&](const uint8_t* data, std::size_t size) {
                                      file.insert(file.end(), data, data + size);
                                    },
@@ -244,7 +244,7 @@ TEST_F(PreviewNight, AClipOfTheExampleMovesTheShootingStarAndBlinksTheMoon) {
   ASSERT_GT(mx, 0);
   const std::size_t moon = 3 * (static_cast<std::size_t>(my * 180 / 480) * 320 +
                                 static_cast<std::size_t>(mx * 320 / 640));
-  const std::vector<Moment> moments = ClipMoments(scene, spec);
+  const std::vector<Moment> moments = ClipMoments(scene, length);
   int lit = 0, dark = 0;
   for (std::size_t k = 0; k < moments.size(); ++k) {
     const bool should_be_lit = moments[k].timer % 1000 < 200;
@@ -279,13 +279,13 @@ TEST_F(PreviewNight, AClipOfTheExampleMovesTheShootingStarAndBlinksTheMoon) {
 TEST_F(PreviewNight, TimelapsePlaysTheClockFromItsStartToItsEnd) {
   SceneSettings scene;
   scene.hour = 19;
-  ClipSpec spec;
-  spec.seconds = 1;
-  spec.fps = 10;
-  spec.timelapse = true;
-  spec.from = 19 * 60;
-  spec.to = 1 * 60;  // past midnight
-  const std::vector<Moment> moments = ClipMoments(scene, spec);
+  ClipOptions length;
+  length.seconds = 1;
+  length.fps = 10;
+  length.timelapse = true;
+  length.from = 19 * 60;
+  length.to = 1 * 60;  // past midnight
+  const std::vector<Moment> moments = ClipMoments(scene, length);
   ASSERT_EQ(moments.size(), 10u);
   EXPECT_EQ(moments.front().minute_of_day, 19 * 60);
   EXPECT_EQ(moments[5].minute_of_day, 19 * 60 + 200);
