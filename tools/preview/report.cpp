@@ -225,13 +225,14 @@ ReportPart TimelinePart(const Timeline& timeline, int moment) {
       .Int("step", timeline.step)
       .Int("samples", timeline.samples);
   // Where the day's plot lies in the SVG, for the page's clock cursor.
+  using G = TimelineGeometry;
   json.Key("geometry")
       .Object()
-      .Int("left", 190)
-      .Int("width", 760)
+      .Key("left").Value(JsonNumber(G::kLeft))
+      .Key("width").Value(JsonNumber(G::kWidth))
       .Int("start", timeline.start)
-      .Int("top", 22)
-      .Int("bottom", 26 + 22 * static_cast<int64_t>(timeline.day.size()))
+      .Key("top").Value(JsonNumber(G::kTop - 4))
+      .Key("bottom").Value(JsonNumber(G::kTop + G::kRow * static_cast<float>(timeline.day.size())))
       .Close();
   json.Array("day");
   for (const Lane& lane : timeline.day) json.Value(LaneJson(lane));

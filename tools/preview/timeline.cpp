@@ -272,7 +272,9 @@ std::vector<std::string> ShownSpans(const Timeline& timeline, const Lane& lane) 
 }
 
 std::string TimelineSvg(const Timeline& timeline, int moment) {
-  constexpr float kLeft = 190, kWidth = 760, kRow = 22, kBar = 16, kTop = 26;
+  constexpr float kLeft = TimelineGeometry::kLeft, kWidth = TimelineGeometry::kWidth;
+  constexpr float kRow = TimelineGeometry::kRow, kBar = TimelineGeometry::kBar;
+  constexpr float kTop = TimelineGeometry::kTop;
   const float day_height = kTop + kRow * static_cast<float>(timeline.day.size());
   const float pattern_top = day_height + 46;
   const float height = pattern_top + kRow * static_cast<float>(timeline.pattern.size()) + 8;

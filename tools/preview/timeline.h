@@ -62,6 +62,12 @@ void CollectTimeline(const SceneSettings& scene, const std::vector<TraceFrame>& 
 // always did.
 std::vector<std::string> ShownSpans(const Timeline& timeline, const Lane& lane);
 
+// Where TimelineSvg draws the day, in the SVG's own units: the plot from `left`, `width` wide for
+// the whole day from the timeline's start, its lanes `row` apart from `top` on.
+struct TimelineGeometry {
+  static constexpr float kLeft = 190, kWidth = 760, kTop = 26, kRow = 22, kBar = 16;
+};
+
 // The timeline drawn as an SVG element: one lane per row, hours along, a line at `moment` (minutes
 // of the day); and the pattern below it.
 std::string TimelineSvg(const Timeline& timeline, int moment);
