@@ -53,6 +53,9 @@ struct Scenario {
   // measured (a hook's site takes the plugin's bytes or the game's).
   std::function<void()> before_plugin;
   std::function<void()> before_reference;
+  // The work runs other programs (the preview's emulated host): under callgrind their
+  // instructions are counted with the work's (bench.sh follows child processes).
+  bool counts_children = false;
   // When set, a remark for the row from the plugin's cost and the reference's, with `amount`
   // writing a cost in the table's unit.
   std::function<std::string(double plugin, double reference,
@@ -71,6 +74,7 @@ void AddShootingStarScenarios();
 void AddVehicleLightScenarios();
 void AddHookScenarios();
 void AddStartupScenarios();
+void AddClipScenarios();
 
 // Keeps `value` from being optimised away.
 template <typename T>

@@ -10,8 +10,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -134,9 +136,9 @@ class TableReporter : public benchmark::ConsoleReporter {
 
 // --- Counted -------------------------------------------------------------------------------------
 
-// The instruction total of callgrind's dump `number` of the profile FILE (written as FILE.number).
-double DumpTotal(const std::string& file, int number) {
-  std::ifstream in(file + "." + std::to_string(number));
+// The instruction total of a callgrind profile file.
+double ProfileTotal(const std::string& path) {
+  std::ifstream in(path);
   std::string line;
   while (std::getline(in, line)) {
     for (const char* label : {"summary: ", "totals: "}) {
@@ -144,6 +146,31 @@ double DumpTotal(const std::string& file, int number) {
     }
   }
   return std::nan("");
+}
+
+// The instruction total of callgrind's dump `number` of the profile FILE (written as FILE.number).
+double DumpTotal(const std::string& file, int number) {
+  return ProfileTotal(file + "." + std::to_string(number));
+}
+
+// The profiles that callgrind wrote for child processes: with --callgrind-out-file=PREFIX.%p,
+// each child's is PREFIX.PID, one file at its end. The totals of those not in `seen`, which
+// takes them in.
+double ChildTotals(const std::string& prefix, std::set<std::string>& seen) {
+  namespace fs = std::filesystem;
+  const fs::path base(prefix);
+  const std::string stem = base.filename().string() + ".";
+  double total = 0.0;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(base.parent_path(), error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(stem, 0) != 0) continue;
+    const std::string pid = name.substr(stem.size());
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (pid == std::to_string(getpid()) || !seen.insert(name).second) continue;
+    total += ProfileTotal(entry.path().string());
+  }
+  return total;
 }
 
 // --- The table -----------------------------------------------------------------------------------
@@ -206,11 +233,19 @@ void PrintTable(const std::map<std::string, Cost>& costs, bool instructions) {
   std::printf("\n");
 }
 
-int RunCounted(const std::string& file) {
+int RunCounted(std::string file) {
   if (!RUNNING_ON_VALGRIND) {
     std::fprintf(stderr, "nightglass_bench: --instructions needs valgrind --tool=callgrind\n");
     return 2;
   }
+  // FILE.%p, as callgrind names its files when it follows child processes: ours has our pid.
+  std::string children;
+  if (file.size() > 3 && file.compare(file.size() - 3, 3, ".%p") == 0) {
+    children = file.substr(0, file.size() - 3);
+    file = children + "." + std::to_string(getpid());
+  }
+  std::set<std::string> seen;
+  if (!children.empty()) ChildTotals(children, seen);
   std::map<std::string, Cost> costs;
   int dumps = 0;
   for (const Scenario& s : Scenarios()) {
@@ -230,10 +265,13 @@ int RunCounted(const std::string& file) {
     for (const Part& part : {Part{&s.before_plugin, &s.plugin, &cost.plugin},
                              Part{&s.before_reference, &s.reference, &cost.reference}}) {
       if (*part.before) (*part.before)();
+      if (s.counts_children && !children.empty()) ChildTotals(children, seen);
       CALLGRIND_ZERO_STATS;
       (*part.work)(s.batch);
       CALLGRIND_DUMP_STATS_AT(name.c_str());
-      *part.out = DumpTotal(file, ++dumps) / s.batch;
+      *part.out = DumpTotal(file, ++dumps);
+      if (s.counts_children && !children.empty()) *part.out += ChildTotals(children, seen);
+      *part.out /= s.batch;
     }
   }
   PrintTable(costs, true);
@@ -251,6 +289,7 @@ int main(int argc, char** argv) {
   bench::AddVehicleLightScenarios();
   bench::AddHookScenarios();
   bench::AddStartupScenarios();
+  bench::AddClipScenarios();
 
   for (int i = 1; i < argc; ++i) {
     constexpr const char* kOption = "--instructions=";

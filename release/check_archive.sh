@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Packs the release archive from a built Windows tree and checks it: it holds the plugin, the
-# example settings, the readme and the Windows tools, and the preview unpacked from it runs under
-# Wine as a modder would run it (from the archive's folder, with no options) and writes the same
-# picture as the Linux preview of the example settings.
+# example settings, the readme and the Windows tools; the DLL and every program import only
+# Windows' own DLLs; and the preview unpacked from it runs under Wine as a modder would run it
+# (from the archive's folder, with no options) and writes the same picture as the Linux preview of
+# the example settings, and makes the clip and the report that the readme shows.
 # Usage: check_archive.sh WINDOWS_BUILD LINUX_BUILD (uses WINEPREFIX if set)
 set -u
 windows=$(realpath "$1") linux=$(realpath "$2")
@@ -21,6 +22,19 @@ for entry in Nightglass.dll Nightglass.ini README.txt tools/nightglass-preview.e
   fi
 done
 cmp -s "$scratch/$top/Nightglass.ini" "$examples/Nightglass.ini" || { echo "FAIL: Nightglass.ini is not the example"; status=1; }
+here=$(dirname "$0")
+mapfile -t binaries < <(find "$scratch/$top" -iname '*.exe' -o -iname '*.dll')
+bash "$here/check_imports.sh" "${binaries[@]}" || status=1
+# The import check itself must refuse a DLL that needs another beside it: the toolchain's own C++
+# runtime DLL, which needs its libgcc.
+runtime_dll=$(i686-w64-mingw32-g++ -print-file-name=libstdc++-6.dll)
+if [ -f "$runtime_dll" ]; then
+  bash "$here/check_imports.sh" "$runtime_dll" >/dev/null &&
+    { echo "FAIL: the import check lets $runtime_dll through"; status=1; }
+fi
+for word in "--clip" "--report"; do
+  grep -q -- "$word" "$scratch/$top/README.txt" || { echo "FAIL: README.txt does not show $word"; status=1; }
+done
 export WINEDEBUG=-all
 (cd "$scratch/$top" && timeout 300 wine tools/nightglass-check.exe Nightglass.ini >"$scratch/check" 2>&1) ||
   { echo "FAIL: the archive's checker does not find its own example clean:"; cat "$scratch/check"; status=1; }
@@ -29,5 +43,11 @@ export WINEDEBUG=-all
 "$linux/nightglass-preview" --settings "$examples" -o "$scratch/linux.png" >/dev/null
 cmp -s "$scratch/$top/nightglass-preview.png" "$scratch/linux.png" ||
   { echo "FAIL: the archive's preview differs from the Linux preview of the example"; status=1; }
-[ "$status" -eq 0 ] && echo "release archive $(basename "$archive"): $(unzip -Z1 "$archive" | grep -vc '/$') files, preview runs from it"
+# The readme's clip and report, made in the archive's folder as in a game folder.
+(cd "$scratch/$top" && timeout 300 wine tools/nightglass-preview.exe --clip 2 -o clip.png >/dev/null 2>"$scratch/err" &&
+  timeout 300 wine tools/nightglass-preview.exe --report night.html --clip 1 >/dev/null 2>>"$scratch/err") ||
+  { echo "FAIL: the archive's preview makes no clip or report:"; cat "$scratch/err"; status=1; }
+head -c 64 "$scratch/$top/clip.png" 2>/dev/null | grep -aq acTL || { echo "FAIL: the clip is not an animated PNG"; status=1; }
+grep -q 'data-part="timeline"' "$scratch/$top/night.html" 2>/dev/null || { echo "FAIL: the report has no timeline"; status=1; }
+[ "$status" -eq 0 ] && echo "release archive $(basename "$archive"): $(unzip -Z1 "$archive" | grep -vc '/$') files, preview runs from it and makes a clip and a report"
 exit "$status"

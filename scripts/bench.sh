@@ -30,8 +30,10 @@ fi
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-valgrind --tool=callgrind --log-file="$out/valgrind.log" --callgrind-out-file="$out/profile" \
-  "$bench" --instructions="$out/profile" || {
-  cat "$out/valgrind.log" >&2
+# Child processes too (the preview's emulated host, in the clip scenario): each gets its own
+# profile, named after its process id, which the suite adds to the scenario that ran it.
+valgrind --tool=callgrind --trace-children=yes --log-file="$out/valgrind.%p.log" \
+  --callgrind-out-file="$out/profile.%p" "$bench" --instructions="$out/profile.%p" || {
+  cat "$out"/valgrind.*.log >&2
   exit 1
 }

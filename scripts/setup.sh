@@ -176,12 +176,17 @@ fi
 packages=(
   cmake ninja-build g++ g++-multilib
   libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 libstb-dev
+  # zlib for the preview's PNG and clip writer: the i386 library, and MinGW's, linked statically.
+  zlib1g-dev:i386 libz-mingw-w64-dev
   g++-mingw-w64-i686
   wine wine32:i386
   valgrind
   # The sanitizer build uses g++-multilib's own 32-bit sanitizer runtimes; the fuzz targets need
   # clang and its runtimes (libFuzzer and the sanitizers, for x86_64 and i386 alike).
   clang libclang-rt-14-dev
+  # The night report's browser test: Debian's Chromium, driven by playwright-core from npm
+  # (this machine's nodejs package brings npm with it).
+  chromium nodejs
 )
 
 missing=()

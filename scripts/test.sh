@@ -53,6 +53,17 @@ fi
 
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
+# The night report in a real browser: Debian's Chromium driven by playwright-core, which npm
+# installs from the lock file (never a browser of its own).
+echo "night report in a browser:"
+if ! command -v npm >/dev/null; then
+  echo "npm is missing: the nodejs package should bring it (scripts/setup.sh)" >&2
+  exit 1
+fi
+npm ci --no-audit --no-fund --silent
+NIGHTGLASS_PREVIEW=build/linux/nightglass-preview NIGHTGLASS_SCREENSHOTS="$PWD/build/report-screenshots" \
+  node --test tools/preview/tests/
+
 # The same plugin, emulated host and tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (i386), and every test run against them.
 cmake -S . -B build/linux-asan -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/i386-linux-sanitize.cmake \

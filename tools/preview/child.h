@@ -16,9 +16,10 @@ struct ChildResult {
 };
 
 // Runs `program` with `args` and waits for it. Standard input reads nothing; standard output and
-// error are caught in files of `temp_folder` and read back.
+// error are caught in files of `temp_folder` and read back. With `out_path`, standard output goes
+// to that file instead and is left there for the caller (`out` stays empty).
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& temp_folder);
+                     const std::string& temp_folder, const std::string& out_path = "");
 
 // The folder of the running program, with a trailing separator.
 std::string ProgramFolder();

@@ -27,12 +27,13 @@ std::string ReadAndRemove(const std::string& path) {
 }  // namespace
 
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& temp_folder) {
+                     const std::string& temp_folder, const std::string& out_file) {
   ChildResult result;
   static int counter = 0;
   const std::string stem = temp_folder + "/nightglass-preview-" + std::to_string(getpid()) + "-" +
                            std::to_string(++counter);
-  const std::string out_path = stem + ".out", err_path = stem + ".err";
+  const std::string out_path = out_file.empty() ? stem + ".out" : out_file;
+  const std::string err_path = stem + ".err";
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -56,7 +57,7 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  result.out = ReadAndRemove(out_path);
+  if (out_file.empty()) result.out = ReadAndRemove(out_path);
   result.err = ReadAndRemove(err_path);
   // glibc reports a failed exec as exit status 127 from the child.
   result.started = !(WIFEXITED(status) && WEXITSTATUS(status) == 127 && result.out.empty());

@@ -55,12 +55,13 @@ std::string LastError() {
 }  // namespace
 
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& temp_folder) {
+                     const std::string& temp_folder, const std::string& out_file) {
   ChildResult result;
   static int counter = 0;
   const std::string stem = temp_folder + "\\nightglass-preview-" +
                            std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-  const std::string out_path = stem + ".out", err_path = stem + ".err";
+  const std::string out_path = out_file.empty() ? stem + ".out" : out_file;
+  const std::string err_path = stem + ".err";
   std::string command_line = Quote(program);
   for (const std::string& arg : args) command_line += " " + Quote(arg);
 
@@ -89,7 +90,7 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
     result.started = true;
     result.status = static_cast<int>(code);
   }
-  result.out = ReadAndRemove(out_path);
+  if (out_file.empty()) result.out = ReadAndRemove(out_path);
   result.err = ReadAndRemove(err_path);
   return result;
 }

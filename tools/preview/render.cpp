@@ -87,6 +87,11 @@ void Span(float low, float high, int size, int* first, int* last) {
 // `value` modulo `period`, from 0 up to the period.
 float Repeat(float value, float period) { return value - period * std::floor(value / period); }
 
+// A channel from 0 to 1 (more is light beyond white) as a byte, rounded.
+uint8_t ToByte(float value) {
+  return static_cast<uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
+}
+
 uint32_t Hash(uint32_t a, uint32_t b, uint32_t c) {
   uint32_t h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u) * 0x85EBCA77u ^ (c + 0x165667B1u) * 0xC2B2AE3Du;
   h ^= h >> 15;
@@ -164,8 +169,10 @@ void Canvas::PaintBuilding(const Camera& camera, const Building& building, const
       const float across = (static_cast<float>(x) + 0.5f - (cx - half)) / cell_w;
       const float up = (bottom - (static_cast<float>(y) + 0.5f)) / cell_h;
       const float fx = across - std::floor(across), fy = up - std::floor(up);
-      const bool lit =
-          Hash(building.seed, static_cast<uint32_t>(across), static_cast<uint32_t>(up)) % 3 == 0;
+      // A cell number through a signed integer: a row's centre can lie a little below the base,
+      // where `up` is negative, and a negative float has no unsigned value.
+      const bool lit = Hash(building.seed, static_cast<uint32_t>(static_cast<int32_t>(across)),
+                            static_cast<uint32_t>(static_cast<int32_t>(up))) % 3 == 0;
       const float* colour = small ? tinted : wall;
       if (lit && !small && fx > 0.25f && fx < 0.75f && fy > 0.3f && fy < 0.75f) colour = window;
       float* pixel = At(x, y);
@@ -210,6 +217,8 @@ void Canvas::Splat(float cx, float cy, float rx, float ry, const float colour[3]
   int x0, x1, y0, y1;
   Span(cx - rx, cx + rx, width_, &x0, &x1);
   Span(cy - ry, cy + ry, height_, &y0, &y1);
+  if (x0 >= x1 || y0 >= y1) return;
+  covered_.push_back({x0, y0, x1, y1});
   for (int y = y0; y < y1; ++y) {
     const float dy = (static_cast<float>(y) + 0.5f - cy) / ry;
     for (int x = x0; x < x1; ++x) {
@@ -264,9 +273,30 @@ void Canvas::PaintFrame(const Camera& camera, const TraceFrame& frame) {
 
 Image Canvas::ToImage() const {
   Image image{width_, height_, std::vector<uint8_t>(rgb_.size())};
-  for (std::size_t i = 0; i < rgb_.size(); ++i)
-    image.rgb[i] = static_cast<uint8_t>(std::clamp(rgb_[i], 0.0f, 1.0f) * 255.0f + 0.5f);
+  for (std::size_t i = 0; i < rgb_.size(); ++i) image.rgb[i] = ToByte(rgb_[i]);
   return image;
+}
+
+void Canvas::ToImage(const PixelRect& rect, Image& image) const {
+  for (int y = rect.y0; y < rect.y1; ++y) {
+    const std::size_t start = 3 * (static_cast<std::size_t>(y) * width_ + rect.x0);
+    const std::size_t end = 3 * (static_cast<std::size_t>(y) * width_ + rect.x1);
+    for (std::size_t i = start; i < end; ++i) image.rgb[i] = ToByte(rgb_[i]);
+  }
+}
+
+void Canvas::CopyRect(const Canvas& other, const PixelRect& rect) {
+  for (int y = rect.y0; y < rect.y1; ++y) {
+    const std::size_t start = 3 * (static_cast<std::size_t>(y) * width_ + rect.x0);
+    const std::size_t count = 3 * static_cast<std::size_t>(rect.x1 - rect.x0);
+    std::copy_n(&other.rgb_[start], count, &rgb_[start]);
+  }
+}
+
+std::vector<PixelRect> Canvas::TakeCovered() {
+  std::vector<PixelRect> covered;
+  covered.swap(covered_);
+  return covered;
 }
 
 Image RenderPicture(const SceneSettings& scene, const TraceFrame& frame, int width, int height) {
@@ -275,6 +305,40 @@ Image RenderPicture(const SceneSettings& scene, const TraceFrame& frame, int wid
   canvas.PaintScene(camera, PlaceVehicles(scene.models), scene.hour, scene.minute);
   canvas.PaintFrame(camera, frame);
   return canvas.ToImage();
+}
+
+FrameRenderer::FrameRenderer(const SceneSettings& scene, int width, int height)
+    : camera_(CameraFor(scene.camera)),
+      vehicles_(PlaceVehicles(scene.models)),
+      width_(width),
+      height_(height),
+      background_(width, height),
+      canvas_(width, height) {}
+
+const Image& FrameRenderer::Render(int minute_of_day, const TraceFrame& frame) {
+  if (minute_of_day != minute_) {
+    minute_ = minute_of_day;
+    background_ = Canvas(width_, height_);
+    background_.PaintScene(camera_, vehicles_, minute_of_day / 60, minute_of_day % 60);
+    background_image_ = background_.ToImage();
+    canvas_ = background_;
+    image_ = background_image_;
+    covered_.clear();
+  }
+  // Where the last frame's items lay, the scene comes back.
+  for (const PixelRect& rect : covered_) {
+    canvas_.CopyRect(background_, rect);
+    for (int y = rect.y0; y < rect.y1; ++y) {
+      const std::size_t start = 3 * (static_cast<std::size_t>(y) * width_ + rect.x0);
+      std::copy_n(&background_image_.rgb[start], 3 * static_cast<std::size_t>(rect.x1 - rect.x0),
+                  &image_.rgb[start]);
+    }
+  }
+  canvas_.TakeCovered();
+  canvas_.PaintFrame(camera_, frame);
+  covered_ = canvas_.TakeCovered();
+  for (const PixelRect& rect : covered_) canvas_.ToImage(rect, image_);
+  return image_;
 }
 
 }  // namespace preview

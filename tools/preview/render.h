@@ -24,6 +24,11 @@ struct Image {
   std::vector<uint8_t> rgb;
 };
 
+// A rectangle of pixels: columns [x0, x1), rows [y0, y1).
+struct PixelRect {
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
 class Canvas {
  public:
   Canvas(int width, int height);
@@ -36,6 +41,12 @@ class Canvas {
   void PaintFrame(const Camera& camera, const TraceFrame& frame);
 
   Image ToImage() const;
+  // The pixels of `rect` converted into `image`, which has the canvas's size.
+  void ToImage(const PixelRect& rect, Image& image) const;
+  // Takes back the pixels of `rect` from `other`, a canvas of the same size.
+  void CopyRect(const Canvas& other, const PixelRect& rect);
+  // The rectangles that splats have covered since the last call.
+  std::vector<PixelRect> TakeCovered();
 
   // A soft round splat centred at pixel coordinates (cx, cy) with half extents (rx, ry) pixels.
   // Additive: the colour times the texture is added. Otherwise the colour is laid over the
@@ -58,10 +69,32 @@ class Canvas {
   float sx_, sy_;           // picture pixels per reference pixel
   std::vector<float> rgb_;  // 0 to 1, may exceed 1 until converted
   std::vector<float> depth_;
+  std::vector<PixelRect> covered_;
 };
 
 // One picture: the scene and the plugin's frame at `width` x `height`.
 Image RenderPicture(const SceneSettings& scene, const TraceFrame& frame, int width, int height);
+
+// Paints the pictures of a clip one after another, each the same pixels as RenderPicture would
+// give: the scene is painted once for each game minute, and a frame repaints only where the
+// plugin's items of this frame or of the one before lie.
+class FrameRenderer {
+ public:
+  FrameRenderer(const SceneSettings& scene, int width, int height);
+  // The picture of `frame` at `minute_of_day`; valid until the next call.
+  const Image& Render(int minute_of_day, const TraceFrame& frame);
+
+ private:
+  Camera camera_;
+  std::vector<PlacedVehicle> vehicles_;
+  int width_, height_;
+  int minute_ = -1;
+  Canvas background_;  // the scene alone
+  Image background_image_;
+  Canvas canvas_;  // the frame being painted
+  Image image_;
+  std::vector<PixelRect> covered_;  // by the last frame's items
+};
 
 // Writes `text` (digits, ":" and "-") with its top left at (x, y), `scale` pixels per font dot,
 // light with a dark shadow.

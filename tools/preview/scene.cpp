@@ -31,7 +31,9 @@ constexpr float kMoonDistance = 5000.0f;
 constexpr float kMoonRadius = 0.03f;                // of its distance
 constexpr Vec3 kMoonDirection{0.8f, 0.37f, 0.47f};  // roughly unit: 25 degrees right, 28 up
 constexpr int kWarmUpFrames = 11;
-constexpr uint32_t kFrameMs = 16;
+// A scene code at which the star field draws nothing while the shooting stars, which look at the
+// scene code only when the plugin loads, still draw: the probe draw of each frame.
+constexpr int kProbeScene = 1;
 
 Vec3 Local(Vec3 l) { return LocalToWorld(l.x, l.y, l.z); }
 
@@ -91,6 +93,18 @@ Camera CameraFor(CameraPreset preset) {
   return RoadCamera(LocalToWorld(0, 0, kCameraHeight), 0.9781476f, 0.20791169f);  // 12 up
 }
 
+const char* CameraName(CameraPreset preset) {
+  switch (preset) {
+    case CameraPreset::kSky:
+      return "sky";
+    case CameraPreset::kStreet:
+      return "street";
+    case CameraPreset::kCity:
+      break;
+  }
+  return "city";
+}
+
 std::vector<PlacedVehicle> PlaceVehicles(const std::vector<int32_t>& models) {
   std::vector<PlacedVehicle> vehicles;
   for (std::size_t i = 0; i < models.size() && i < kMaxVehicles; ++i) {
@@ -130,7 +144,15 @@ const std::vector<Building>& Skyline() {
 
 bool HostDrawsMoon(int hour) { return hour >= 19 || hour <= 5; }
 
+uint32_t WarmUpFrames(const SceneSettings& s) {
+  return std::min<uint32_t>(kWarmUpFrames, s.timer / kFrameMs);
+}
+
 std::string SceneScript(const SceneSettings& s) {
+  return MomentsScript(s, {Moment{s.hour * 60 + s.minute, s.timer, 1.0f, true}});
+}
+
+std::string MomentsScript(const SceneSettings& s, const std::vector<Moment>& moments) {
   const Camera camera = CameraFor(s.camera);
   ScriptWriter out;
   out.Word("# the preview scene").End();
@@ -147,37 +169,100 @@ std::string SceneScript(const SceneSettings& s) {
     }
   }
   // Warm-up frames up to the picture's timer, without the sky drawn (the plugin's simulation runs
-  // all the same), then the picture frame at that timer.
-  const uint32_t warm_up = std::min<uint32_t>(kWarmUpFrames, s.timer / kFrameMs);
+  // all the same), then the frames of the moments.
+  const uint32_t warm_up = WarmUpFrames(s);
   out.Word("time").Int(s.timer - warm_up * kFrameMs).End();
   out.Word("skygate 0").End().Word("load").End().Word("startup").End();
   if (warm_up > 0) out.Word("frame").Int(warm_up).Int(kFrameMs).End();
-  out.Word("time").Int(s.timer).End().Word("skygate 1").End();
-  out.Word("update").End().Word("draw").End();
+  out.Word("skygate 1").End();
 
-  // The host's own drawing, which the plugin restyles.
-  if (HostDrawsMoon(s.hour)) {
-    const Vec3 moon = camera.position + Local(kMoonDirection) * kMoonDistance;
-    HostSprite(out, "moon", camera, moon, kMoonDistance * kMoonRadius, 235, 235, 215);
-  }
   const Vec3 sign = Local(kSign);
-  HostSprite(out, "logo-r", camera, sign, kSignWidth, 255, 255, 255);
-  HostSprite(out, "logo-star", camera, sign + LocalToWorld(0, 60, 40), kSignWidth, 255, 255, 255);
-  // The plane flies to the right; its three trail glows follow it, each reported at a primary and
-  // a secondary site.
   const Vec3 plane = Local(kPlane);
-  for (int k = 1; k <= 3; ++k) {
-    const float back = 35.0f * static_cast<float>(k);
-    const float drop = 2.0f * static_cast<float>(k);
-    out.Word("trail").Int(k).Vec(plane + LocalToWorld(0, -back, -drop)).End();
-    out.Word("trail").Int(k + 3).Vec(plane + LocalToWorld(0, -back - 17.0f, -drop - 1.0f)).End();
+  int minute = s.hour * 60 + s.minute;
+  float step = 1.0f;
+  for (const Moment& m : moments) {
+    if (m.minute_of_day != minute) {
+      minute = m.minute_of_day;
+      out.Word("clock").Int(minute / 60).Int(minute % 60).End();
+    }
+    if (m.time_step != step) {
+      step = m.time_step;
+      out.Word("timestep").Num(step).End();
+    }
+    out.Word("time").Int(m.timer).End().Word("update").End();
+    if (m.sky) {
+      out.Word("draw").End();
+      out.Word("scene").Int(kProbeScene).End().Word("draw").End().Word("scene 0").End();
+    }
+    // The host's own drawing, which the plugin restyles.
+    if (HostDrawsMoon(minute / 60)) {
+      const Vec3 moon = camera.position + Local(kMoonDirection) * kMoonDistance;
+      HostSprite(out, "moon", camera, moon, kMoonDistance * kMoonRadius, 235, 235, 215);
+    }
+    HostSprite(out, "logo-r", camera, sign, kSignWidth, 255, 255, 255);
+    HostSprite(out, "logo-star", camera, sign + LocalToWorld(0, 60, 40), kSignWidth, 255, 255,
+               255);
+    // The plane flies to the right; its three trail glows follow it, each reported at a primary
+    // and a secondary site.
+    for (int k = 1; k <= 3; ++k) {
+      const float back = 35.0f * static_cast<float>(k);
+      const float drop = 2.0f * static_cast<float>(k);
+      out.Word("trail").Int(k).Vec(plane + LocalToWorld(0, -back, -drop)).End();
+      out.Word("trail").Int(k + 3).Vec(plane + LocalToWorld(0, -back - 17.0f, -drop - 1.0f)).End();
+    }
+    // Plane glows: far wing tip, tail, near wing tip, belly.
+    const Vec3 glows[4] = {LocalToWorld(14, 0, 0), LocalToWorld(0, -10, 2),
+                           LocalToWorld(-14, 0, 0), LocalToWorld(0, 0, -1.5f)};
+    for (int site = 1; site <= 4; ++site)
+      out.Word("plane-glow").Int(site).Int(site).Vec(plane + glows[site - 1]).Int(0).End();
   }
-  // Plane glows: far wing tip, tail, near wing tip, belly.
-  const Vec3 glows[4] = {LocalToWorld(14, 0, 0), LocalToWorld(0, -10, 2), LocalToWorld(-14, 0, 0),
-                         LocalToWorld(0, 0, -1.5f)};
-  for (int site = 1; site <= 4; ++site)
-    out.Word("plane-glow").Int(site).Int(site).Vec(plane + glows[site - 1]).Int(0).End();
   return out.Text();
+}
+
+namespace {
+
+// Where the emulated host puts its vehicles, and how the plugin numbers a vehicle's lights: the
+// fixed lights (left, right, middle) from 1000 on, its custom lights from 2000 on.
+constexpr uint32_t kFirstVehicle = 0x48000010;
+constexpr uint32_t kVehicleBytes = 1500;
+constexpr uint32_t kFixedLights = 1000, kCustomLights = 2000;
+constexpr uint32_t kMostCustomLights = 500;  // beyond, an identifier would reach the next vehicle
+
+// The light number of `glow` on vehicle `index` counted from the first fixed light, or -1 when
+// its identifier is not one of that vehicle's.
+int64_t LightNumber(const Glow& glow, int index) {
+  const int64_t offset = static_cast<int64_t>(glow.id) -
+                         (kFirstVehicle + static_cast<int64_t>(index) * kVehicleBytes);
+  if (offset >= kFixedLights && offset < kFixedLights + 3) return offset - kFixedLights;
+  if (offset >= kCustomLights && offset < kCustomLights + kMostCustomLights) return offset - kFixedLights;
+  return -1;
+}
+
+}  // namespace
+
+int VehicleOfGlow(const Glow& glow, const std::vector<PlacedVehicle>& vehicles) {
+  if (glow.feature != Feature::kVehicleLights) return -1;
+  for (std::size_t i = 0; i < vehicles.size(); ++i)
+    if (LightNumber(glow, static_cast<int>(i)) >= 0) return static_cast<int>(i);
+  int nearest = -1;
+  float best = 0;
+  for (std::size_t i = 0; i < vehicles.size(); ++i) {
+    const Vec3 d = glow.position - vehicles[i].position;
+    const float distance = Dot(d, d);
+    if (nearest < 0 || distance < best) {
+      nearest = static_cast<int>(i);
+      best = distance;
+    }
+  }
+  return nearest;
+}
+
+std::string LightName(const Glow& glow, int vehicle) {
+  const int64_t number = vehicle < 0 ? -1 : LightNumber(glow, vehicle);
+  static const char* const kFixed[] = {"left light", "right light", "middle light"};
+  if (number < 0) return "light";
+  if (number < 3) return kFixed[number];
+  return "custom light " + std::to_string(number - (kCustomLights - kFixedLights) + 1);
 }
 
 std::vector<int32_t> VehicleModels(const std::string& settings_file) {

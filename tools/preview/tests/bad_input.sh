@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Bad input to nightglass-preview: each case must end with its exit status and a message that
-# names the problem on standard error, and must write no picture. Usage: bad_input.sh COMMAND...
+# names the problem on standard error, and must write no picture, clip or report, nor leave a
+# half-written file; a good file already in place stays as it was. Usage: bad_input.sh COMMAND...
 # (the preview, or e.g. `wine nightglass-preview.exe`). Runs in a scratch folder, with relative
 # paths, so that the same cases serve both platforms.
 set -u
@@ -32,18 +33,41 @@ cases=(
   "2|--sheet=19:00-07:00/0|bad contact sheet \`19:00-07:00/0\`"
   "2|--sheet=00:00-23:59/1|would have 1440 tiles; at most 96"
   "2|--bogus|unknown argument \`--bogus\`"
+  "2|--clip 0|bad clip \`0\`: its length must be more than 0 seconds"
+  "2|--clip 10@0|bad clip \`10@0\`: frames a second must be 1 to 60"
+  "2|--clip 200@30|clip \`200@30\` would have 6000 frames; at most 3600"
+  "2|--clip 0.01@30|is less than one frame"
+  "2|--clip ten|bad clip \`ten\`: give SECONDS or SECONDS@FPS"
+  "2|--timelapse 19-07|bad timelapse \`19-07\`: give FROM-TO, times as HH:MM"
+  "2|--timelapse 19:00-25:00|bad timelapse \`19:00-25:00\`"
+  "2|--timelapse 19:00-19:00|its two ends are the same time"
+  "2|--timelapse|\`--timelapse\` needs a value"
+  "2|--clip --sheet|give --sheet or --clip"
+  "2|--clip --size 4000x3000|too large for a clip or a report: at most 1920x1080"
+  "2|--report|\`--report\` needs a value"
+  "2|--report night.html -o night.png|written to the path given with --report: leave out -o"
+  "1|--settings a-folder --clip 1 -o missing-folder/clip.png|cannot write the clip to missing-folder/clip.png: "
+  "1|--settings a-folder --report missing-folder/night.html|cannot write the report to missing-folder/night.html: "
+  "1|--settings a-folder --report a-folder|cannot write the report to a-folder: it is a folder"
+  "1|--settings a-folder --plugin a-file.txt --clip 1 -o good.png|the emulated host failed (exit status 1)"
+  "1|--settings a-folder --plugin a-file.txt --report good.html|the emulated host failed (exit status 1)"
 )
 
+# Good files that a failed run must leave as they were.
+echo "a good picture" > good.png
+echo "a good report" > good.html
 passed=0 failed=0
 for case in "${cases[@]}"; do
   IFS='|' read -r want args message <<<"$case"
   read -r -a argv <<<"$args"
   "${command[@]}" "${argv[@]}" >/dev/null 2>stderr.txt
   status=$?
-  if [ "$status" -ne "$want" ] || ! grep -qF -- "$message" stderr.txt ||
-     ls ./*.png a-folder/*.png >/dev/null 2>&1; then
+  left=$(ls -A . a-folder | grep -Ev '^(a-file.txt|a-folder|stderr.txt|good.png|good.html|\.|a-folder:|\.:|)$')
+  if [ "$status" -ne "$want" ] || ! grep -qF -- "$message" stderr.txt || [ -n "$left" ] ||
+     [ "$(cat good.png)" != "a good picture" ] || [ "$(cat good.html)" != "a good report" ]; then
     echo "FAIL ($args): exit status $status (want $want), standard error:"
     sed 's/^/  /' stderr.txt
+    [ -n "$left" ] && echo "  left behind: $left"
     failed=$((failed + 1))
   else
     passed=$((passed + 1))

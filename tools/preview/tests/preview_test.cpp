@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -168,6 +169,118 @@ TEST(PreviewRender, SplatsAddOrLayTheirColourWithinTheirRadius) {
   // Splats off the picture or of absurd size paint what they cover and nothing else.
   canvas.Splat(-1e30f, 5, 1e30f, 1e30f, green, 1, true);
   canvas.Splat(1e9f, 1e9f, 3, 3, green, 1, true);
+}
+
+// The byte a channel of `value` (0 to 1) becomes in a picture.
+int Byte(double value) { return static_cast<int>(std::min(1.0, value) * 255 + 0.5); }
+
+// A world point straight ahead of the city camera, in the sky, at `distance`.
+Vec3 AheadOfTheCamera(float distance) {
+  const Camera c = CameraFor(CameraPreset::kCity);
+  return c.position + c.forward * distance + c.Up() * (distance * 0.1f);
+}
+
+// What the item paints at the pixel under its projected centre, on a black canvas of 640x480
+// (one pixel a reference pixel): its colour times the soft texture there.
+double TextureAt(const Projection& p, float radius) {
+  const float cx = p.x, cy = p.y;
+  const int px = static_cast<int>(cx), py = static_cast<int>(cy);
+  const double dx = (px + 0.5 - cx) / radius, dy = (py + 0.5 - cy) / radius;
+  const double d2 = dx * dx + dy * dy;
+  return (1 - d2) * (1 - d2);
+}
+
+TEST(PreviewRender, GlowsAndPointLightsPaintTheirColourAtTheirProjectedPlace) {
+  const Camera camera = CameraFor(CameraPreset::kCity);
+  struct Case {
+    const char* what;
+    bool glow;
+    uint8_t r, g, b, a;  // a glow's colour and alpha
+    float brightness;    // a point light's
+  };
+  for (const Case& c : {Case{"dim orange glow", true, 200, 100, 40, 128, 0},
+                        Case{"full white glow", true, 255, 255, 255, 255, 0},
+                        Case{"point light of brightness 2", false, 0, 0, 0, 0, 2.0f},
+                        Case{"point light of brightness 3.5", false, 0, 0, 0, 0, 3.5f},
+                        Case{"point light past the brightest", false, 0, 0, 0, 0, 9.0f}}) {
+    SCOPED_TRACE(c.what);
+    const Vec3 at = AheadOfTheCamera(300);
+    const Projection p = Project(camera, at);
+    ASSERT_TRUE(p.in_front);
+    TraceFrame frame;
+    double expected[3];
+    float radius;
+    if (c.glow) {
+      Glow glow{at, 6.0f, 4000.0f, c.r, c.g, c.b, c.a};
+      frame.glows.push_back(glow);
+      radius = 6.0f * p.scale;
+      const uint8_t colour[3] = {c.r, c.g, c.b};
+      for (int k = 0; k < 3; ++k) expected[k] = colour[k] / 255.0 * (c.a / 255.0);
+    } else {
+      // A white light; its pool is 8 world units wide either side, as strong as its brightness
+      // up to 4, and at most 0.6.
+      frame.lights.push_back({at, c.brightness, 1.0f, 0.5f, 0.25f});
+      radius = 8.0f * p.scale;
+      const double k = std::min(c.brightness, 4.0f) / 4.0 * 0.6;
+      expected[0] = k;
+      expected[1] = 0.5 * k;
+      expected[2] = 0.25 * k;
+    }
+    Canvas canvas(640, 480);
+    canvas.PaintFrame(camera, frame);
+    const Image image = canvas.ToImage();
+    const double texture = TextureAt(p, radius);
+    const uint8_t* pixel =
+        &image.rgb[3 * (static_cast<std::size_t>(p.y) * 640 + static_cast<std::size_t>(p.x))];
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(pixel[k], Byte(expected[k] * texture), 1) << k;
+    // Beyond its radius it paints nothing.
+    const std::size_t beyond = static_cast<std::size_t>(p.x + radius + 2);
+    EXPECT_EQ(image.rgb[3 * (static_cast<std::size_t>(p.y) * 640 + beyond)], 0);
+  }
+}
+
+TEST(PreviewRender, ChannelsBecomeTheNearestByte) {
+  // A grey laid over black at the centre of a pixel, where the texture is whole.
+  for (auto [grey, byte] : std::vector<std::pair<float, int>>{
+           {0.5f, 128}, {0.25f, 64}, {1.0f / 255, 1}, {0.4f / 255, 0}, {0.6f / 255, 1}, {1.0f, 255}}) {
+    Canvas canvas(4, 4);
+    const float colour[3] = {grey, grey, grey};
+    canvas.Splat(2.5f, 2.5f, 1.5f, 1.5f, colour, 1.0f, false);
+    const Image image = canvas.ToImage();
+    EXPECT_EQ(image.rgb[3 * (2 * 4 + 2)], byte) << grey;
+  }
+  // Light beyond white stays white; the part of a rectangle takes the same conversion.
+  Canvas canvas(4, 4);
+  const float bright[3] = {3.0f, 0.5f, 0.0f};
+  canvas.Splat(2.5f, 2.5f, 1.5f, 1.5f, bright, 1.0f, true);
+  Image part{4, 4, std::vector<uint8_t>(48, 7)};
+  canvas.ToImage({2, 2, 3, 3}, part);
+  EXPECT_EQ((std::vector<uint8_t>(&part.rgb[30], &part.rgb[33])), (std::vector<uint8_t>{255, 128, 0}));
+  EXPECT_EQ(part.rgb[27], 7);  // outside the rectangle, untouched
+}
+
+TEST(PreviewRender, FramesPaintedOneAfterAnotherAreThePicturesPaintedAlone) {
+  SceneSettings scene;
+  scene.models = {77, 78};
+  FrameRenderer renderer(scene, 160, 90);
+  // Items that move, appear and vanish from frame to frame, and a change of the game minute.
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE(k);
+    TraceFrame frame;
+    for (int i = 0; i < k % 4; ++i) {
+      const uint8_t level = static_cast<uint8_t>(80 + 40 * i);
+      frame.sprites.push_back({100.0f + 60 * i + 9 * k, 80.0f + 5 * k, 900, 6, 6, level, 200, 90,
+                               255, i % 2 == 0, i == 1});
+    }
+    if (k % 2 == 1)
+      frame.glows.push_back({AheadOfTheCamera(200 + 30.0f * k), 8.0f, 4000.0f, 255, 60, 0, 200});
+    if (k == 3) frame.lights.push_back({AheadOfTheCamera(120), 2.0f, 0.2f, 0.4f, 1.0f});
+    SceneSettings at = scene;
+    at.hour = k < 4 ? 1 : 19;
+    at.minute = k < 4 ? 0 : 40;
+    const Image& painted = renderer.Render(at.hour * 60 + at.minute, frame);
+    EXPECT_EQ(painted.rgb, RenderPicture(at, frame, 160, 90).rgb);
+  }
 }
 
 // ---- pictures made with the emulated host and the plugin ----
