@@ -187,6 +187,9 @@ packages=(
   # The night report's browser test: Debian's Chromium, driven by playwright-core from npm
   # (this machine's nodejs package brings npm with it).
   chromium nodejs
+  # The workbench (nightglass-preview --serve): MinGW's POSIX-threads compiler, whose C++ runtime
+  # has std::thread for the HTTP server; dpkg-dev unpacks the server library's source package.
+  g++-mingw-w64-i686-posix dpkg-dev
 )
 
 missing=()
@@ -195,11 +198,47 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "setup: installing ${missing[*]}" >&2
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  apt_update
+  apt_install "${missing[@]}"
 fi
-apt_update
-apt_install "${missing[@]}"
+
+# cpp-httplib, the workbench's HTTP server. Debian's binary package splits it into a header of
+# declarations and a shared object for the machine's own architectures, which MinGW cannot link;
+# Debian's source package holds the library's whole single header (with Debian's patches applied
+# by dpkg-source), which both toolchains compile in. It is fetched once into build/third_party with
+# apt-get source, through package lists of its own so that the machine's apt setup is left as it
+# is: the machine's own deb lines, read as deb-src.
+httplib_dir="$(cd "$(dirname "$0")/.." && pwd)/build/third_party/cpp-httplib"
+if [ ! -f "$httplib_dir/httplib.h" ]; then
+  echo "setup: fetching Debian's source package cpp-httplib into $httplib_dir" >&2
+  work=$(mktemp -d)
+  mkdir -p "$work/parts" "$work/lists/partial" "$work/cache/archives/partial" "$work/source"
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$file" ] || continue
+    sed 's/^Types:.*/Types: deb-src/' "$file" >"$work/parts/$(basename "$file")"
+  done
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -e "$file" ] || continue
+    sed -n 's/^deb /deb-src /p' "$file" >"$work/parts/$(basename "$file" | sed 's/^sources\.list$/main.list/')"
+  done
+  source_options=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$work/parts"
+    -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache" -o "APT::Sandbox::User=root")
+  if ! (apt-get update -qq "${source_options[@]}" && cd "$work/source" &&
+        apt-get source -qq "${source_options[@]}" cpp-httplib) >"$work/log" 2>&1 ||
+     ! header=$(ls "$work"/source/cpp-httplib-*/httplib.h 2>/dev/null | head -n 1) || [ -z "$header" ]; then
+    cat "$work/log" >&2
+    rm -rf "$work"
+    echo "setup: cannot fetch the source package cpp-httplib" >&2
+    exit 1
+  fi
+  mkdir -p "$httplib_dir"
+  cp "$header" "$(dirname "$header")/LICENSE" "$httplib_dir/"
+  (cd "$(dirname "$header")" && dpkg-parsechangelog -S Version) >"$httplib_dir/VERSION"
+  rm -rf "$work"
+  echo "setup: cpp-httplib $(cat "$httplib_dir/VERSION")" >&2
+fi
