@@ -2,6 +2,7 @@
 // operating system. child_linux.cpp and child_windows.cpp implement them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,14 @@ const char* ProgramSuffix();
 const char* PluginName();
 // A number unique to this process, for file names.
 unsigned long ProcessId();
+
+// Calls `on_end`, on a thread of its own, when the program is asked to end: Ctrl-C, its console or
+// terminal closing (SIGHUP, a console's close event), a request to end (SIGTERM, logoff or
+// shutdown). Call before starting any thread. The console's close waits for EndRequestDone.
+void OnEndRequest(std::function<void()> on_end);
+// The program has ended what `on_end` refers to: later requests only end the program.
+void EndRequestDone();
+// Opens `url` in the default browser; false with the reason in `why` when it cannot.
+bool OpenInBrowser(const std::string& url, std::string* why);
 
 }  // namespace preview

@@ -1,12 +1,17 @@
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <thread>
 
 #include "tools/preview/child.h"
 
@@ -15,6 +20,31 @@ extern char** environ;
 namespace preview {
 
 namespace {
+
+// The signals that ask the program to end: Ctrl-C, the terminal closing, a request to end.
+sigset_t EndSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+// A child starts with every signal unblocked and at its default, whatever this program does with
+// them (the workbench blocks the ending signals for its own threads and ignores SIGPIPE).
+void ChildSignals(posix_spawnattr_t* attributes) {
+  posix_spawnattr_init(attributes);
+  sigset_t none, defaults = EndSignals();
+  sigemptyset(&none);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigmask(attributes, &none);
+  posix_spawnattr_setsigdefault(attributes, &defaults);
+  posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+}
+
+std::mutex end_mutex;
+std::function<void()> end_request;
 
 std::string ReadAndRemove(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -45,9 +75,12 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
+  posix_spawnattr_t attributes;
+  ChildSignals(&attributes);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int error = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (error != 0) {
     result.failure = std::strerror(error);
     unlink(out_path.c_str());
@@ -82,5 +115,62 @@ std::string ProgramFolder() {
 const char* ProgramSuffix() { return ""; }
 const char* PluginName() { return "Nightglass.so"; }
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+void OnEndRequest(std::function<void()> on_end) {
+  {
+    std::lock_guard<std::mutex> lock(end_mutex);
+    end_request = std::move(on_end);
+  }
+  // The signals are blocked here and in every thread started after, and taken by one thread that
+  // waits for them, so that ending runs as ordinary code rather than in a signal handler.
+  const sigset_t set = EndSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // A browser that goes away mid-answer must not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::thread([set] {
+    for (;;) {
+      int signal = 0;
+      if (sigwait(&set, &signal) != 0) continue;
+      std::lock_guard<std::mutex> lock(end_mutex);
+      if (end_request) {
+        end_request();
+      } else {
+        _exit(128 + signal);
+      }
+    }
+  }).detach();
+}
+
+void EndRequestDone() {
+  std::lock_guard<std::mutex> lock(end_mutex);
+  end_request = nullptr;
+}
+
+bool OpenInBrowser(const std::string& url, std::string* why) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  ChildSignals(&attributes);
+  const char* argv[] = {"xdg-open", url.c_str(), nullptr};
+  pid_t pid = 0;
+  const int error = posix_spawnp(&pid, "xdg-open", &actions, &attributes,
+                                 const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) {
+    *why = error == ENOENT ? "there is no xdg-open here" : std::strerror(error);
+    return false;
+  }
+  // Some browsers keep xdg-open waiting as long as they run: it is waited for on the side.
+  std::thread([pid] {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
+}
 
 }  // namespace preview

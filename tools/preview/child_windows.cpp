@@ -1,7 +1,10 @@
 #include <windows.h>
+#include <shellapi.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 #include "tools/preview/child.h"
 
@@ -50,6 +53,24 @@ std::string LastError() {
          (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
     message.pop_back();
   return message.empty() ? "error " + std::to_string(GetLastError()) : message;
+}
+
+std::mutex end_mutex;
+std::function<void()> end_request;
+HANDLE end_done = nullptr;
+
+// Runs on a thread of the system's for each console event. After a close, logoff or shutdown
+// event the system ends the program once this returns, so it returns only when the program has
+// cleaned up (or after 4 s, within the system's own 5 s).
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  {
+    std::lock_guard<std::mutex> lock(end_mutex);
+    if (!end_request) return FALSE;  // done already: the default, ending the program
+    end_request();
+  }
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+    WaitForSingleObject(end_done, 4000);
+  return TRUE;
 }
 
 }  // namespace
@@ -106,5 +127,29 @@ std::string ProgramFolder() {
 const char* ProgramSuffix() { return ".exe"; }
 const char* PluginName() { return "Nightglass.dll"; }
 unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+void OnEndRequest(std::function<void()> on_end) {
+  std::lock_guard<std::mutex> lock(end_mutex);
+  end_request = std::move(on_end);
+  if (end_done == nullptr) end_done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void EndRequestDone() {
+  {
+    std::lock_guard<std::mutex> lock(end_mutex);
+    end_request = nullptr;
+  }
+  if (end_done != nullptr) SetEvent(end_done);
+}
+
+bool OpenInBrowser(const std::string& url, std::string* why) {
+  // The shell opens an address with the default browser. It answers a number above 32 when it did.
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (result > 32) return true;
+  *why = "the shell could not open it: " + LastError();
+  return false;
+}
 
 }  // namespace preview

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tools/preview/preview.h"
+#include "tools/preview/workbench.h"
 
 int main(int argc, char** argv) {
   try {
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
       std::cout << preview::Usage();
       return preview::kExitOk;
     }
+    if (options.mode == preview::Mode::kServe)
+      return preview::ServeWorkbench(options, std::cout, std::cerr);
     return preview::RunPreview(options, std::cout, std::cerr);
   } catch (const preview::PreviewError& e) {
     std::cerr << "nightglass-preview: " << e.what() << "\n";

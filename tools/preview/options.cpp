@@ -47,14 +47,22 @@ an animated PNG clip or a night report.
                       hours (--sheet), a timeline of what every feature does through the day, the
                       counts of what each feature drew, each feature's items alone, why a feature
                       draws nothing, and the settings file with nightglass-check's findings
+  --serve             the workbench: serves the night report to a browser on this machine and keeps
+                      it current as the settings file is saved (in any of its three places): the
+                      picture and the findings first, then the timeline, the clip and the clock
+                      slider. The page's controls choose the clock, the timer, the camera and what
+                      to show. It listens on the loopback address 127.0.0.1 only, opens the page
+                      in the default browser and runs until Ctrl-C or its window closes
+  --port N            the workbench's port (default 8470; 0: any free port)
+  --no-open           the workbench does not open the browser (it prints the address)
   --trace PATH        also save the emulated host's output (JSON lines) there
   --hostsim PATH      the emulated host (default: nightglass-hostsim beside this program)
   --plugin PATH       the plugin (default: beside this program or in the folder above)
   -h, --help          this text
 
 Exit status: 0 picture, clip or report written (also for a settings file with findings: the
-report shows them); 1 a folder or file could not be read or written, or the emulated host failed;
-2 a malformed command line.
+report shows them), or the workbench ended; 1 a folder or file could not be read or written, the
+emulated host failed or the workbench's port is in use; 2 a malformed command line.
 )";
 
 [[noreturn]] void Malformed(const std::string& message) {
@@ -194,7 +202,8 @@ std::vector<int> SheetMinutes(int from, int to, int step) {
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
-  bool sheet = false, clip = false, report = false, output_given = false;
+  bool sheet = false, clip = false, report = false, output_given = false, serve = false;
+  bool port_given = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i], value;
     bool has_value = false;
@@ -223,10 +232,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
+    if (name == "--serve" || name == "--no-open") {
+      if (has_value) Malformed("`" + name + "` takes no value");
+      if (name == "--serve") serve = true;
+      if (name == "--no-open") options.open = false;
+      continue;
+    }
     static const char* const kWithValue[] = {
         "-s",      "--settings", "-o",       "--output",  "--size",      "--clock",
         "--timer", "--camera",   "--trace",  "--hostsim", "--plugin",    "--timelapse",
-        "--report"};
+        "--report",  "--port"};
     bool known = false;
     for (const char* option : kWithValue) known = known || name == option;
     if (!known) Malformed("unknown argument `" + args[i] + "`");
@@ -270,6 +285,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
         options.camera = CameraPreset::kStreet;
       else
         Malformed("unknown camera `" + value + "`: city, sky or street");
+    } else if (name == "--port") {
+      uint64_t port = 0;
+      if (!ParseUnsigned(value, 65535, &port))
+        Malformed("bad port `" + value + "`: give 1 to 65535, or 0 for any free port");
+      options.port = static_cast<int>(port);
+      port_given = true;
     } else if (name == "--trace") {
       options.trace = value;
     } else if (name == "--hostsim") {
@@ -278,7 +299,13 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.plugin = value;
     }
   }
-  if (report) {
+  if (serve) {
+    if (report || output_given || !options.trace.empty())
+      Malformed("the workbench (--serve) writes no file: leave out -o, --report and --trace");
+    options.mode = Mode::kServe;
+  } else if (port_given || !options.open) {
+    Malformed("--port and --no-open are for the workbench: give --serve too");
+  } else if (report) {
     options.mode = Mode::kReport;
   } else if (clip && sheet) {
     Malformed("a contact sheet and a clip are two files: give --sheet or --clip (both go into a "
@@ -288,7 +315,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
   } else if (sheet) {
     options.mode = Mode::kSheet;
   }
-  const bool moving = options.mode == Mode::kClip || options.mode == Mode::kReport;
+  const bool moving = options.mode == Mode::kClip || options.mode == Mode::kReport ||
+                      options.mode == Mode::kServe;
   if (options.width == 0) {
     options.width = options.mode == Mode::kSheet ? 320 : moving ? 640 : 1280;
     options.height = options.mode == Mode::kSheet ? 240 : moving ? 360 : 720;

@@ -32,7 +32,10 @@ struct PreviewError : std::runtime_error {
   int status;
 };
 
-enum class Mode { kPicture, kSheet, kClip, kReport };
+enum class Mode { kPicture, kSheet, kClip, kReport, kServe };
+
+// The workbench's port when --port is not given.
+inline constexpr int kDefaultPort = 8470;
 
 // A clip: its length and frame rate, and whether it plays the game clock from one time to another
 // (a timelapse) instead of the host's millisecond timer alone.
@@ -63,6 +66,8 @@ struct Options {
   std::string hostsim;  // empty: beside the program
   std::string plugin;   // empty: beside the program or in the folder above
   std::string trace;    // where to save the emulated host's output; empty: nowhere
+  int port = kDefaultPort;  // --serve: 0 for any free port
+  bool open = true;         // --serve: open the page in the default browser
 };
 
 // Reads the command line (without the program name). Throws PreviewError with kExitMalformed.

@@ -11,7 +11,10 @@ set(PREVIEW_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/trace.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/why.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/watch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/why.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/workbench.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serve.cpp)
 # The report's page, compiled in as a string (report.cpp includes report_page.inc).
 set(NIGHTGLASS_REPORT_PAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/report_page)
 file(MAKE_DIRECTORY ${NIGHTGLASS_REPORT_PAGE_DIR})
@@ -36,3 +39,13 @@ endif()
 # The settings folder that the program finds by default in the build folder.
 configure_file(${CMAKE_SOURCE_DIR}/examples/Nightglass.ini ${CMAKE_BINARY_DIR}/examples/Nightglass.ini
   COPYONLY)
+# The workbench's HTTP server, cpp-httplib: its whole header from Debian's source package, which
+# scripts/setup.sh fetches (Debian's binary package holds a header that needs a library MinGW
+# cannot link).
+set(NIGHTGLASS_HTTPLIB_DIR ${CMAKE_SOURCE_DIR}/build/third_party/cpp-httplib CACHE PATH
+  "The folder holding cpp-httplib's httplib.h")
+if(NOT EXISTS ${NIGHTGLASS_HTTPLIB_DIR}/httplib.h)
+  message(FATAL_ERROR "cpp-httplib is not in ${NIGHTGLASS_HTTPLIB_DIR}: run bash scripts/setup.sh")
+endif()
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/serve.cpp PROPERTIES
+  INCLUDE_DIRECTORIES ${NIGHTGLASS_HTTPLIB_DIR})
