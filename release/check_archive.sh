@@ -27,7 +27,7 @@ mapfile -t binaries < <(find "$scratch/$top" -iname '*.exe' -o -iname '*.dll')
 bash "$here/check_imports.sh" "${binaries[@]}" || status=1
 # The import check itself must refuse a DLL that needs another beside it: the toolchain's own C++
 # runtime DLL, which needs its libgcc.
-runtime_dll=$(i686-w64-mingw32-g++ -print-file-name=libstdc++-6.dll)
+runtime_dll=$(i686-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)
 if [ -f "$runtime_dll" ]; then
   bash "$here/check_imports.sh" "$runtime_dll" >/dev/null &&
     { echo "FAIL: the import check lets $runtime_dll through"; status=1; }
