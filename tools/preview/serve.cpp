@@ -1,6 +1,6 @@
 // The workbench's HTTP side: cpp-httplib listening on the loopback address, answering only the
 // page and its few requests, each checked before it is routed.
-#include <httplib.h>
+#include "tools/preview/workbench.h"
 
 #include <atomic>
 #include <cctype>
@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "tools/preview/child.h"
-#include "tools/preview/workbench.h"
+
+// Last: on Windows it brings windows.h, whose macros (`far`, `near`) would break our headers.
+#include <httplib.h>
 
 namespace preview {
 

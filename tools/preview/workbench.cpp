@@ -415,8 +415,8 @@ void Workbench::Render(const Job& job, std::ostream& log) {
   std::string text;
   if (hold) {
     text = "Older picture: it shows the file as saved at " + job.good_seen + ". The file as saved at " +
-           job.seen + " has " + Plural(errors, "value", "values") +
-           " that do not read (see the findings beside their lines); the picture follows once " +
+           job.seen + " has " + Plural(errors, "value that does not read", "values that do not read") +
+           " (see the findings beside their lines); the picture follows once " +
            (errors == 1 ? "it reads." : "they read.");
   } else if (job.file.state == SettingsSnapshot::State::kNone) {
     text = "No Nightglass.ini in " + tools_.settings +
@@ -425,8 +425,8 @@ void Workbench::Render(const Job& job, std::ostream& log) {
   } else {
     text = "Up to date: the file as saved at " + job.seen + ".";
     if (errors > 0) {
-      text += " It has " + Plural(errors, "value", "values") +
-              " that do not read, for which the plugin keeps its defaults (see the findings).";
+      text += " It has " + Plural(errors, "value that does not read", "values that do not read") +
+              ", for which the plugin keeps its defaults (see the findings).";
     }
   }
   SetStatus(hold ? "older" : "current", text);
