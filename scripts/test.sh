@@ -53,9 +53,10 @@ fi
 
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
-# The night report in a real browser: Debian's Chromium driven by playwright-core, which npm
-# installs from the lock file (never a browser of its own).
-echo "night report in a browser:"
+# The night report and the workbench in a real browser: Debian's Chromium driven by playwright-core,
+# which npm installs from the lock file (never a browser of its own); and the workbench's answers to
+# hostile requests.
+echo "night report and workbench in a browser, workbench against hostile requests:"
 if ! command -v npm >/dev/null; then
   echo "npm is missing: the nodejs package should bring it (scripts/setup.sh)" >&2
   exit 1
@@ -112,6 +113,15 @@ echo "preview under Wine:"
 bash tools/preview/tests/bad_input.sh wine build/windows/nightglass-preview.exe
 bash tools/preview/tests/compare_wine.sh build/linux build/windows
 bash release/check_archive.sh build/windows build/linux
+
+# The Windows workbench under Wine, with the browser on this machine connecting to it. It runs
+# through the real wine: the wrapper holds a program's output until it ends, and the tests read the
+# address the workbench prints as it starts.
+echo "the workbench under Wine, in a browser and against hostile requests:"
+real_wine=$(type -ap wine | grep -v "/scripts/wine-bin/" | head -n 1)
+NIGHTGLASS_WORKBENCH="$real_wine build/windows/nightglass-preview.exe" \
+  NIGHTGLASS_SCREENSHOTS="$PWD/build/report-screenshots/wine" \
+  node --test tools/preview/tests/workbench_browser.test.mjs tools/preview/tests/workbench_hostile.test.mjs
 
 if [ -s "$NIGHTGLASS_WINE_LOG" ]; then
   echo "Wine runs repeated after Wine lost its server connection: $(wc -l <"$NIGHTGLASS_WINE_LOG")"

@@ -10,6 +10,9 @@
 
 #include "tools/preview/child.h"
 
+// Connections that come at once wait in the system's queue for the server to take them, rather
+// than being turned away to try again seconds later.
+#define CPPHTTPLIB_LISTEN_BACKLOG 256
 // Last: on Windows it brings windows.h, whose macros (`far`, `near`) would break our headers.
 #include <httplib.h>
 
@@ -19,7 +22,9 @@ namespace {
 
 // How many connections are served at once, and how many more may wait for a thread; past that the
 // server takes no new connection until one is done, so that a flood of connections waits in the
-// system's queue rather than in memory.
+// system's queue rather than in memory. Each connection that waits for its request polls its
+// socket, which under Wine goes through the Wine server: more threads made the server slower
+// there, not faster.
 constexpr std::size_t kServingThreads = 16;
 constexpr std::size_t kMostWaiting = 256;
 // The page's requests carry no body; anything larger than this is refused before it is read.
@@ -173,7 +178,8 @@ int ServeWorkbench(const Options& options, std::ostream& out, std::ostream& err)
     server.set_payload_max_length(kMostBody);
     server.set_read_timeout(2, 0);
     server.set_write_timeout(5, 0);
-    server.set_keep_alive_timeout(2);
+    // A connection that sends nothing holds a thread only this long.
+    server.set_keep_alive_timeout(1);
     server.set_keep_alive_max_count(100);
     // One listener per port: the library's default would let a second program share it.
     server.set_socket_options([](socket_t sock) {

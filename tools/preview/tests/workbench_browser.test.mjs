@@ -17,6 +17,7 @@ let server, context, page;
 const requests = [], errors = [], times = {};
 
 before(async () => {
+  if (shots) fs.mkdirSync(shots, { recursive: true });
   server = await startWorkbench();
   context = await chromium.launchPersistentContext(path.join(server.scratch, "profile"), {
     executablePath: "/usr/bin/chromium",
