@@ -5,7 +5,8 @@
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import net from "node:net";
-import { startWorkbench, endWorkbench, platform, residentKiB } from "./workbench_server.mjs";
+import { spawnSync } from "node:child_process";
+import { startWorkbench, endWorkbench, platform, residentKiB, command } from "./workbench_server.mjs";
 
 let server, host;
 
@@ -117,4 +118,13 @@ test("a request of 1 MB is refused, and 200 connections at once are answered or 
       `${Math.round(afterKiB / 1024)} MiB after the 1 MB requests and the 200 connections`));
   assert.ok(late < 10000, `a request among 100 idle connections took ${late} ms`);
   if (before !== null) assert.ok(afterKiB - before < 64 * 1024, `memory grew by ${afterKiB - before} KiB`);
+});
+
+test("a port in use is refused with a clear message, and the workbench on it keeps serving", async () => {
+  const [program, ...words] = command();
+  const second = spawnSync(program, [...words, "--serve", "--no-open", "--port", String(server.port),
+    "--settings", "game"], { cwd: server.scratch, encoding: "latin1", timeout: 60000 });
+  assert.equal(second.status, 1, second.stdout + second.stderr);
+  assert.match(second.stderr, new RegExp(`cannot listen on 127\\.0\\.0\\.1:${server.port}: the port is in use.*--port N`));
+  await stillServes();
 });
