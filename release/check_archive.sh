@@ -3,7 +3,9 @@
 # example settings, the readme and the Windows tools; the DLL and every program import only
 # Windows' own DLLs; and the preview unpacked from it runs under Wine as a modder would run it
 # (from the archive's folder, with no options) and writes the same picture as the Linux preview of
-# the example settings, and makes the clip and the report that the readme shows.
+# the example settings, and makes the clip and the report that the readme shows; its workbench
+# launcher, double-clicked in the archive's folder inside a game folder, serves the game folder's
+# settings.
 # Usage: check_archive.sh WINDOWS_BUILD LINUX_BUILD (uses WINEPREFIX if set)
 set -u
 windows=$(realpath "$1") linux=$(realpath "$2")
@@ -15,7 +17,7 @@ trap 'rm -rf "$scratch"' EXIT
 unzip -q "$archive" -d "$scratch" || { echo "cannot unpack $archive"; exit 1; }
 top=$(ls "$scratch")
 status=0
-for entry in Nightglass.dll Nightglass.ini README.txt tools/nightglass-preview.exe tools/nightglass-hostsim.exe tools/nightglass-check.exe; do
+for entry in Nightglass.dll Nightglass.ini README.txt Nightglass-workbench.cmd tools/nightglass-preview.exe tools/nightglass-hostsim.exe tools/nightglass-check.exe; do
   if [ ! -f "$scratch/$top/$entry" ]; then
     echo "FAIL: $entry is not in the archive"
     status=1
@@ -32,7 +34,7 @@ if [ -f "$runtime_dll" ]; then
   bash "$here/check_imports.sh" "$runtime_dll" >/dev/null &&
     { echo "FAIL: the import check lets $runtime_dll through"; status=1; }
 fi
-for word in "--clip" "--report"; do
+for word in "--clip" "--report" "--serve" "Nightglass-workbench.cmd"; do
   grep -q -- "$word" "$scratch/$top/README.txt" || { echo "FAIL: README.txt does not show $word"; status=1; }
 done
 export WINEDEBUG=-all
@@ -49,5 +51,39 @@ cmp -s "$scratch/$top/nightglass-preview.png" "$scratch/linux.png" ||
   { echo "FAIL: the archive's preview makes no clip or report:"; cat "$scratch/err"; status=1; }
 head -c 64 "$scratch/$top/clip.png" 2>/dev/null | grep -aq acTL || { echo "FAIL: the clip is not an animated PNG"; status=1; }
 grep -q 'data-part="timeline"' "$scratch/$top/night.html" 2>/dev/null || { echo "FAIL: the report has no timeline"; status=1; }
-[ "$status" -eq 0 ] && echo "release archive $(basename "$archive"): $(unzip -Z1 "$archive" | grep -vc '/$') files, preview runs from it and makes a clip and a report"
+# The launcher as a modder double-clicks it: the archive unpacked into a folder of its own in a
+# game folder that holds its own Nightglass.ini. It runs through the real wine (the wrapper holds a
+# program's output until it ends) and is ended as Ctrl-C ends it, by its own process id.
+game="$scratch/game"
+mkdir -p "$game"
+cp -r "$scratch/$top" "$game/"
+printf '[MoonSettings]\r\nMoon_Size = 2\r\n' >"$game/Nightglass.ini"
+real_wine=$(type -ap wine | grep -v "/scripts/wine-bin/" | head -n 1)
+(cd "$game/$top" && exec timeout 300 "$real_wine" cmd /c Nightglass-workbench.cmd --no-open --port 0 \
+  >"$scratch/launcher" 2>&1) &
+launcher=$!
+address=
+for _ in $(seq 1 240); do
+  address=$(grep -o 'http://127\.0\.0\.1:[0-9]*/' "$scratch/launcher" | head -n 1)
+  [ -n "$address" ] && break
+  sleep 0.5
+done
+if [ -z "$address" ]; then
+  echo "FAIL: the workbench launcher printed no address:"
+  cat "$scratch/launcher"
+  status=1
+elif ! grep -q "the workbench of [A-Z]:.*\\\\game\\\\Nightglass.ini is at" "$scratch/launcher"; then
+  echo "FAIL: the workbench launcher does not serve the game folder's settings:"
+  cat "$scratch/launcher"
+  status=1
+fi
+for proc in /proc/[0-9]*; do
+  if { tr '\0' ' ' <"$proc/cmdline"; } 2>/dev/null | grep -qF "$top\\tools\\nightglass-preview.exe"; then
+    kill -INT "${proc#/proc/}" 2>/dev/null
+  fi
+done
+wait "$launcher"
+grep -q "the workbench has ended" "$scratch/launcher" ||
+  { echo "FAIL: the workbench launcher's workbench did not end on Ctrl-C:"; cat "$scratch/launcher"; status=1; }
+[ "$status" -eq 0 ] && echo "release archive $(basename "$archive"): $(unzip -Z1 "$archive" | grep -vc '/$') files, preview runs from it and makes a clip and a report, its launcher starts the workbench of the game folder"
 exit "$status"
