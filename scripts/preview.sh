@@ -5,6 +5,7 @@
 #   bash scripts/preview.sh --clock 23:00 --camera street
 #   bash scripts/preview.sh --sheet -o build/night.png
 #   bash scripts/preview.sh --settings path/to/game-folder
+#   bash scripts/preview.sh --serve          # the workbench: follows the file as it is saved
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +17,8 @@ output=(-o build/nightglass-preview.png)
 settings=(--settings examples)
 for arg in "$@"; do
   case $arg in
-    -o | --output | --output=*) output=() ;;
+    # A report names its own file, and the workbench writes none.
+    -o | --output | --output=* | --report | --report=* | --serve) output=() ;;
     -s | --settings | --settings=*) settings=() ;;
   esac
 done
