@@ -169,6 +169,7 @@ Workbench::Workbench(const Options& options, const Tools& tools)
   view_.camera = options.camera;
   view_.clip_seconds = options.clip.seconds;
   scratch_ = (fs::path(tools.temp) / ("nightglass-workbench-" + std::to_string(ProcessId()))).string();
+  instance_ = std::to_string(ProcessId()) + "-" + std::to_string(std::time(nullptr));
   std::error_code error;
   fs::create_directories(scratch_, error);
   if (error) throw PreviewError(kExitFailure, "cannot make the folder " + scratch_ + ": " + error.message());
@@ -439,11 +440,13 @@ void Workbench::Render(const Job& job, std::ostream& log) {
 
 std::string Workbench::StateJson(uint64_t after, std::chrono::milliseconds wait) {
   std::unique_lock<std::mutex> lock(mutex_);
-  state_changed_.wait_for(lock, wait, [&] { return stopping_ || version_ > after; });
+  // A page that has another version than this, also one left from an earlier workbench on the same
+  // port, is answered at once.
+  state_changed_.wait_for(lock, wait, [&] { return stopping_ || version_ != after; });
   const char* state = file_.state == SettingsSnapshot::State::kRead         ? "read"
                       : file_.state == SettingsSnapshot::State::kUnreadable ? "unreadable"
                                                                             : "none";
-  std::string json = "{\"version\":" + std::to_string(version_);
+  std::string json = "{\"version\":" + std::to_string(version_) + ",\"server\":" + JsonString(instance_);
   json += ",\"stopping\":" + std::string(stopping_ ? "true" : "false");
   json += ",\"file\":{\"version\":" + std::to_string(file_version_) + ",\"state\":\"" + state +
           "\",\"path\":" + JsonString(file_.path) + ",\"seen\":" + JsonString(file_seen_) + "}";

@@ -61,9 +61,9 @@ class Workbench {
   void SetView(const WorkbenchView& view);
   WorkbenchView View() const;
 
-  // The state as JSON once it is newer than `after` (or at once when it is), or when `wait` has
-  // passed or the workbench stops: its version, the file, the view, what the page shows and why,
-  // and each part's stamp.
+  // The state as JSON once its version is other than `after` (at once when it is), or when `wait`
+  // has passed or the workbench stops: its version and which workbench it is, the file, the view,
+  // what the page shows and why, and each part's stamp.
   std::string StateJson(uint64_t after, std::chrono::milliseconds wait);
   // A part's JSON and its stamp; nothing for a part not made (yet).
   std::optional<std::pair<std::string, uint64_t>> Part(const std::string& name) const;
@@ -87,7 +87,8 @@ class Workbench {
 
   Options options_;
   Tools tools_;
-  std::string scratch_;  // this workbench's folder of the temporary folder
+  std::string scratch_;   // this workbench's folder of the temporary folder
+  std::string instance_;  // tells this workbench from an earlier one on the same port
 
   mutable std::mutex mutex_;
   std::condition_variable state_changed_;

@@ -128,3 +128,21 @@ test("a port in use is refused with a clear message, and the workbench on it kee
   assert.match(second.stderr, new RegExp(`cannot listen on 127\\.0\\.0\\.1:${server.port}: the port is in use.*--port N`));
   await stillServes();
 });
+
+// Ctrl-C is the browser test's; here the terminal closing and a request to end, each sent while the
+// first render is still under way. Wine maps neither to a console event.
+test("the terminal closing (SIGHUP) and a request to end (SIGTERM) end it cleanly mid-render",
+  { skip: platform() !== "Linux" && "Wine turns these signals into no console event" }, async () => {
+    for (const signal of ["SIGHUP", "SIGTERM"]) {
+      const other = await startWorkbench();
+      other.child.kill(signal);
+      let timer;
+      const ended = await Promise.race([other.ended,
+        new Promise((resolve) => { timer = setTimeout(() => resolve(null), 20000); })]);
+      clearTimeout(timer);
+      if (!ended) other.child.kill("SIGKILL");
+      assert.ok(ended, `${signal}: still running after 20 s`);
+      assert.equal(ended.code, 0, `${signal}: ${other.output()}`);
+      assert.match(other.output(), /the workbench has ended/);
+    }
+  });
