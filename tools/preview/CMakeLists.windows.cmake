@@ -10,9 +10,9 @@ add_executable(nightglass-preview ${PREVIEW_SOURCES} ${CMAKE_CURRENT_LIST_DIR}/c
   $<TARGET_OBJECTS:nightglass_objs>)
 target_include_directories(nightglass-preview PRIVATE ${CMAKE_SOURCE_DIR} ${NIGHTGLASS_REPORT_PAGE_DIR})
 target_include_directories(nightglass-preview SYSTEM PRIVATE ${NIGHTGLASS_ZLIB_INCLUDE})
-# Sockets and the shell (to open the browser): Windows' own DLLs. The POSIX-threads runtime that the
+# Sockets, the shell and COM (to open the browser): Windows' own DLLs. The POSIX-threads runtime that the
 # workbench's server needs is linked in with the rest (-static).
-target_link_libraries(nightglass-preview PRIVATE ${NIGHTGLASS_ZLIB} ws2_32 shell32)
+target_link_libraries(nightglass-preview PRIVATE ${NIGHTGLASS_ZLIB} ws2_32 shell32 ole32)
 target_link_options(nightglass-preview PRIVATE -static -static-libgcc -static-libstdc++ -s)
 set_target_properties(nightglass-preview PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(nightglass-preview Nightglass nightglass-hostsim)

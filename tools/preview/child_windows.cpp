@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -144,7 +145,9 @@ void EndRequestDone() {
 }
 
 bool OpenInBrowser(const std::string& url, std::string* why) {
-  // The shell opens an address with the default browser. It answers a number above 32 when it did.
+  // The shell opens an address with the default browser; some handlers it hands the address to
+  // need COM on the calling thread. It answers a number above 32 when it did.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   if (result > 32) return true;

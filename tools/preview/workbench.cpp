@@ -240,13 +240,6 @@ WorkbenchView Workbench::View() const {
   return view_;
 }
 
-void Workbench::SetStatus(const std::string& kind, const std::string& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  status_kind_ = kind;
-  status_text_ = text;
-  Changed();
-}
-
 void Workbench::Publish(const std::string& name, std::string json, const std::string& key) {
   std::lock_guard<std::mutex> lock(mutex_);
   StoredPart& part = parts_[name];
@@ -267,6 +260,16 @@ bool Workbench::Superseded(const Job& job) const {
   return stopping_ || file_version_ != job.file_version || view_version_ != job.view_version;
 }
 
+void Workbench::SetStatusFor(const Job& job, const std::string& kind, const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Checked under the same lock as the change: a file or view that came meanwhile keeps its own
+  // word, and the page never reads "up to date" about an older one.
+  if (stopping_ || file_version_ != job.file_version || view_version_ != job.view_version) return;
+  status_kind_ = kind;
+  status_text_ = text;
+  Changed();
+}
+
 void Workbench::RenderLoop(std::ostream& log) {
   for (;;) {
     Job job;
@@ -283,17 +286,12 @@ void Workbench::RenderLoop(std::ostream& log) {
     }
     try {
       Render(job, log);
-    } catch (const PreviewError& e) {
-      if (!Superseded(job)) {
-        SetStatus("older", "The file as saved at " + job.seen + " could not be rendered (" +
-                               e.what() + "): the page shows the render before it.");
-        log << "nightglass-preview: the file as saved at " << job.seen
-            << " could not be rendered: " << e.what() << "\n" << std::flush;
-      }
     } catch (const std::exception& e) {
       if (!Superseded(job)) {
-        SetStatus("older", "The file as saved at " + job.seen + " could not be rendered (" +
-                               e.what() + "): the page shows the render before it.");
+        SetStatusFor(job, "older", "The file as saved at " + job.seen + " could not be rendered (" +
+                                       e.what() + "): the page shows the render before it.");
+        log << "nightglass-preview: the file as saved at " << job.seen
+            << " could not be rendered: " << e.what() << "\n" << std::flush;
       }
     }
   }
@@ -371,7 +369,8 @@ void Workbench::Render(const Job& job, std::ostream& log) {
   }
   const auto still_done = std::chrono::steady_clock::now();
   if (Superseded(job)) return;
-  SetStatus("busy", "The picture and the findings are up to date; making the timeline and the clip…");
+  SetStatusFor(job, "busy",
+               "The picture and the findings are up to date; making the timeline and the clip…");
 
   // The timeline, and the features, whose reasons for showing nothing read it.
   if (timeline_key_ != moment_key) {
@@ -430,7 +429,7 @@ void Workbench::Render(const Job& job, std::ostream& log) {
               ", for which the plugin keeps its defaults (see the findings).";
     }
   }
-  SetStatus(hold ? "older" : "current", text);
+  SetStatusFor(job, hold ? "older" : "current", text);
   log << "nightglass-preview: rendered the file as saved at " << job.seen << " ("
       << CameraName(view.camera) << " camera at " << ClockText(view.minute) << "): the picture in "
       << Seconds(still_done - started) << " s, everything in "

@@ -82,7 +82,8 @@ class Workbench {
   bool Superseded(const Job& job) const;
   void Publish(const std::string& name, std::string json, const std::string& key);
   bool Has(const std::string& name, const std::string& key) const;
-  void SetStatus(const std::string& kind, const std::string& text);
+  // The status of `job`, unless a newer file or view has come.
+  void SetStatusFor(const Job& job, const std::string& kind, const std::string& text);
   void Changed();  // with mutex_ held
 
   Options options_;

@@ -48,15 +48,21 @@ export async function startWorkbench(extra = []) {
     output: () => out + err };
 }
 
-// Ends it as Ctrl-C does and waits at most `ms` for it to be gone.
+// Ends it as Ctrl-C does and waits at most `ms` for it to be gone. Its output pipes are let go:
+// a Wine server that the program's wine started keeps them open after the program has ended.
 export async function endWorkbench(server, ms = 20000) {
-  if (server.child.exitCode !== null || server.child.signalCode !== null) return server.ended;
+  const release = () => { server.child.stdout.destroy(); server.child.stderr.destroy(); };
+  if (server.child.exitCode !== null || server.child.signalCode !== null) {
+    release();
+    return server.ended;
+  }
   server.child.kill("SIGINT");
   let timer;
   const timeout = new Promise((resolve) => { timer = setTimeout(() => resolve(null), ms); });
   const result = await Promise.race([server.ended, timeout]);
   clearTimeout(timer);
   if (result === null) server.child.kill("SIGKILL");
+  release();
   return result;
 }
 
