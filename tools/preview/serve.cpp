@@ -1,7 +1,5 @@
 // The workbench's HTTP side: cpp-httplib listening on the loopback address, answering only the
 // page and its few requests, each checked before it is routed.
-#include "tools/preview/workbench.h"
-
 #include <atomic>
 #include <cctype>
 #include <charconv>
@@ -9,6 +7,7 @@
 #include <thread>
 
 #include "tools/preview/child.h"
+#include "tools/preview/workbench.h"
 
 // Connections that come at once wait in the system's queue for the server to take them, rather
 // than being turned away to try again seconds later.
@@ -93,7 +92,8 @@ std::string Address(int port) { return "http://127.0.0.1:" + std::to_string(port
 
 bool LoopbackHost(const std::string& host, int port) {
   const std::string suffix = ":" + std::to_string(port);
-  if (host.size() <= suffix.size() || host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0)
+  if (host.size() <= suffix.size() ||
+      host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0)
     return false;
   std::string name = host.substr(0, host.size() - suffix.size());
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -131,12 +131,14 @@ int ServeWorkbench(const Options& options, std::ostream& out, std::ostream& err)
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
       if (res.body.empty()) {
         Plain(res, res.status,
-              res.status == 404 ? "Not a page of this workbench" : "Refused: " + std::to_string(res.status));
+              res.status == 404 ? "Not a page of this workbench"
+                                : "Refused: " + std::to_string(res.status));
       }
     });
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-      Plain(res, 500, "The workbench could not answer this request");
-    });
+    server.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+          Plain(res, 500, "The workbench could not answer this request");
+        });
 
     const std::string page = Workbench::Page();
     server.Get("/", [&](const httplib::Request&, httplib::Response& res) {
@@ -185,7 +187,8 @@ int ServeWorkbench(const Options& options, std::ostream& out, std::ostream& err)
     server.set_socket_options([](socket_t sock) {
       int yes = 1;
 #ifdef _WIN32
-      setsockopt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
+      setsockopt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
+                 sizeof yes);
 #else
       setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
 #endif
@@ -226,8 +229,9 @@ int ServeWorkbench(const Options& options, std::ostream& out, std::ostream& err)
     } forget;
     std::thread watching([&] { workbench.WatchLoop(); });
     std::thread rendering([&] { workbench.RenderLoop(err); });
-    const std::string settings =
-        tools.settings_file.empty() ? tools.settings + " (no Nightglass.ini there yet)" : tools.settings_file;
+    const std::string settings = tools.settings_file.empty()
+                                     ? tools.settings + " (no Nightglass.ini there yet)"
+                                     : tools.settings_file;
     out << "nightglass-preview: the workbench of " << settings << " is at " << Address(port) << "\n"
         << "nightglass-preview: listening on the loopback address 127.0.0.1 only (no other "
            "machine can reach it); save the settings file and the page follows; Ctrl-C or "

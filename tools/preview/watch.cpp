@@ -30,7 +30,8 @@ SettingsSnapshot ReadSettingsSnapshot(const std::string& folder) {
     }
     char buffer[16 * 1024];
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) snapshot.content.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+      snapshot.content.append(buffer, got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {

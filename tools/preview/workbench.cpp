@@ -25,7 +25,8 @@ std::string LocalTimeText() {
   const std::time_t now = std::time(nullptr);
   char text[16] = "?";
   // Only the watch thread asks, so the C library's one buffer is not shared.
-  if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%H:%M:%S", local);
+  if (const std::tm* local = std::localtime(&now))
+    std::strftime(text, sizeof text, "%H:%M:%S", local);
   return text;
 }
 
@@ -46,7 +47,9 @@ class SnapshotFolder {
     std::error_code error;
     fs::remove_all(folder_, error);
     fs::create_directories(folder_, error);
-    if (error) throw PreviewError(kExitFailure, "cannot make the folder " + folder_ + ": " + error.message());
+    if (error)
+      throw PreviewError(kExitFailure,
+                         "cannot make the folder " + folder_ + ": " + error.message());
     tools_.settings = folder_;
     tools_.settings_file.clear();
     if (snapshot.state != SettingsSnapshot::State::kRead) return;
@@ -125,7 +128,9 @@ bool ChangeView(const std::map<std::string, std::string>& values, int fps, Workb
         return false;
       }
     } else if (name == "timeline" || name == "clip" || name == "sheet") {
-      bool* flag = name == "timeline" ? &changed.timeline : name == "clip" ? &changed.clip : &changed.sheet;
+      bool* flag = name == "timeline" ? &changed.timeline
+                   : name == "clip"   ? &changed.clip
+                                      : &changed.sheet;
       if (!ParseBool(value, flag)) {
         *error = "bad " + name + " `" + value + "`: give 1 or 0";
         return false;
@@ -168,11 +173,13 @@ Workbench::Workbench(const Options& options, const Tools& tools)
   view_.timer = options.timer;
   view_.camera = options.camera;
   view_.clip_seconds = options.clip.seconds;
-  scratch_ = (fs::path(tools.temp) / ("nightglass-workbench-" + std::to_string(ProcessId()))).string();
+  scratch_ =
+      (fs::path(tools.temp) / ("nightglass-workbench-" + std::to_string(ProcessId()))).string();
   instance_ = std::to_string(ProcessId()) + "-" + std::to_string(std::time(nullptr));
   std::error_code error;
   fs::create_directories(scratch_, error);
-  if (error) throw PreviewError(kExitFailure, "cannot make the folder " + scratch_ + ": " + error.message());
+  if (error)
+    throw PreviewError(kExitFailure, "cannot make the folder " + scratch_ + ": " + error.message());
 }
 
 Workbench::~Workbench() {
@@ -197,8 +204,7 @@ void Workbench::WatchLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     lock.unlock();
-    const std::optional<SettingsSnapshot> snapshot =
-        follower.Poll(SettingsFollower::Clock::now());
+    const std::optional<SettingsSnapshot> snapshot = follower.Poll(SettingsFollower::Clock::now());
     if (snapshot) SettingsSeen(*snapshot);
     lock.lock();
     work_.wait_for(lock, kPollEvery, [&] { return stopping_; });
@@ -213,7 +219,8 @@ void Workbench::SettingsSeen(const SettingsSnapshot& snapshot) {
   file_seen_ = seen;
   if (snapshot.state == SettingsSnapshot::State::kUnreadable) {
     status_kind_ = "older";
-    status_text_ = "The settings file " + snapshot.path + " does not read now (" + snapshot.problem +
+    status_text_ = "The settings file " + snapshot.path + " does not read now (" +
+                   snapshot.problem +
                    "): the page shows the render before it. It is read again when it changes.";
   } else {
     status_kind_ = "busy";
@@ -276,11 +283,12 @@ void Workbench::RenderLoop(std::ostream& log) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       work_.wait(lock, [&] {
-        return stopping_ || (file_version_ > 0 && (file_version_ != started_file_ ||
-                                                   view_version_ != started_view_));
+        return stopping_ || (file_version_ > 0 &&
+                             (file_version_ != started_file_ || view_version_ != started_view_));
       });
       if (stopping_) return;
-      job = {file_, file_version_, file_seen_, view_, view_version_, good_, good_version_, good_seen_};
+      job = {file_,         file_version_, file_seen_,    view_,
+             view_version_, good_,         good_version_, good_seen_};
       started_file_ = file_version_;
       started_view_ = view_version_;
     }
@@ -288,10 +296,12 @@ void Workbench::RenderLoop(std::ostream& log) {
       Render(job, log);
     } catch (const std::exception& e) {
       if (!Superseded(job)) {
-        SetStatusFor(job, "older", "The file as saved at " + job.seen + " could not be rendered (" +
-                                       e.what() + "): the page shows the render before it.");
+        SetStatusFor(job, "older",
+                     "The file as saved at " + job.seen + " could not be rendered (" + e.what() +
+                         "): the page shows the render before it.");
         log << "nightglass-preview: the file as saved at " << job.seen
-            << " could not be rendered: " << e.what() << "\n" << std::flush;
+            << " could not be rendered: " << e.what() << "\n"
+            << std::flush;
       }
     }
   }
@@ -311,7 +321,8 @@ void Workbench::Render(const Job& job, std::ostream& log) {
   {
     SettingsCheck shown = check;
     shown.path = job.file.path;
-    Publish("settings", SettingsPart(shown, DisplayTools(tools_, job.file)).json, "file-" + version);
+    Publish("settings", SettingsPart(shown, DisplayTools(tools_, job.file)).json,
+            "file-" + version);
   }
 
   // A file with values that do not read (often one that is still being typed) keeps the last
@@ -380,7 +391,8 @@ void Workbench::Render(const Job& job, std::ostream& log) {
   if (!Has("timeline", moment_key))
     Publish("timeline", TimelinePart(timeline_, view.minute).json, moment_key);
   if (!Has("features", moment_key)) {
-    Publish("features", FeaturesPart(scene, still_frame_, width, height, shown_check, timeline_).json,
+    Publish("features",
+            FeaturesPart(scene, still_frame_, width, height, shown_check, timeline_).json,
             moment_key);
   }
   if (Superseded(job)) return;
@@ -414,8 +426,9 @@ void Workbench::Render(const Job& job, std::ostream& log) {
 
   std::string text;
   if (hold) {
-    text = "Older picture: it shows the file as saved at " + job.good_seen + ". The file as saved at " +
-           job.seen + " has " + Plural(errors, "value that does not read", "values that do not read") +
+    text = "Older picture: it shows the file as saved at " + job.good_seen +
+           ". The file as saved at " + job.seen + " has " +
+           Plural(errors, "value that does not read", "values that do not read") +
            " (see the findings beside their lines); the picture follows once " +
            (errors == 1 ? "it reads." : "they read.");
   } else if (job.file.state == SettingsSnapshot::State::kNone) {
@@ -445,7 +458,8 @@ std::string Workbench::StateJson(uint64_t after, std::chrono::milliseconds wait)
   const char* state = file_.state == SettingsSnapshot::State::kRead         ? "read"
                       : file_.state == SettingsSnapshot::State::kUnreadable ? "unreadable"
                                                                             : "none";
-  std::string json = "{\"version\":" + std::to_string(version_) + ",\"server\":" + JsonString(instance_);
+  std::string json =
+      "{\"version\":" + std::to_string(version_) + ",\"server\":" + JsonString(instance_);
   json += ",\"stopping\":" + std::string(stopping_ ? "true" : "false");
   json += ",\"file\":{\"version\":" + std::to_string(file_version_) + ",\"state\":\"" + state +
           "\",\"path\":" + JsonString(file_.path) + ",\"seen\":" + JsonString(file_seen_) + "}";
@@ -458,8 +472,8 @@ std::string Workbench::StateJson(uint64_t after, std::chrono::milliseconds wait)
           ",\"timeline\":" + (view_.timeline ? "true" : "false") +
           ",\"clip\":" + (view_.clip ? "true" : "false") +
           ",\"sheet\":" + (view_.sheet ? "true" : "false") + ",\"seconds\":" + seconds + "}";
-  json += ",\"status\":{\"kind\":" + JsonString(status_kind_) + ",\"text\":" +
-          JsonString(status_text_) + "}";
+  json += ",\"status\":{\"kind\":" + JsonString(status_kind_) +
+          ",\"text\":" + JsonString(status_text_) + "}";
   json += ",\"parts\":{";
   bool first = true;
   for (const auto& [name, part] : parts_) {
@@ -481,7 +495,8 @@ std::string Workbench::Page() {
   // The report allows itself nothing outside the page; the workbench's page also asks its server.
   const std::string policy = "default-src 'none';";
   const std::size_t at = page.find(policy);
-  if (at == std::string::npos) throw std::logic_error("the report page's content security policy moved");
+  if (at == std::string::npos)
+    throw std::logic_error("the report page's content security policy moved");
   page.replace(at, policy.size(), "default-src 'none'; connect-src 'self';");
   return page;
 }

@@ -47,8 +47,12 @@ async function newPicture(before, timeout = 10000) {
     return still.src !== old && still.complete && still.naturalWidth > 0;
   }, before, { timeout, polling: "raf" });
 }
-const current = () => page.waitForFunction(() => document.body.dataset.live === "current", null,
-  { timeout: 60000 });
+// Waits until the page's status line is of `kind` (current, busy, older, gone).
+const shows = (kind, timeout) => page.waitForFunction((k) => document.body.dataset.live === k, kind,
+  { timeout });
+const current = () => shows("current", 60000);
+// The example with the moon tinted `rgb`.
+const moon = (rgb) => example.replace(/^Moon_Color = .*$/m, "Moon_Color = " + rgb);
 
 // Saves the file and returns the milliseconds until the page shows the new picture.
 async function saveAndWait(write) {
@@ -67,7 +71,8 @@ test("the page loads, shows the night and needs nothing but its server", async (
   assert.match(await page.textContent("#live-status"), /Up to date/);
   // Every part came: the timeline's plot, the clip, the clock slider's pictures, the findings.
   await page.waitForSelector("#timeline svg");
-  assert.ok(await page.evaluate(() => document.getElementById("clip").src.startsWith("data:image/png")));
+  assert.ok(await page.evaluate(() =>
+    document.getElementById("clip").src.startsWith("data:image/png")));
   assert.equal(await page.textContent("#clock-out"), "00:00");
   assert.ok(await page.locator("#settings-lines li").count() > 100);
   if (shots) await page.screenshot({ path: path.join(shots, "workbench.png"), fullPage: true });
@@ -77,14 +82,14 @@ test("the page loads, shows the night and needs nothing but its server", async (
 });
 
 test("a file saved in place, then through a rename, shows its new picture", async () => {
-  times["in place"] = await saveAndWait(() => fs.writeFileSync(server.file,
-    example.replace(/^Moon_Color = .*$/m, "Moon_Color = 255 0 0").replace(/^Green = 255/m, "Green = 0"), "latin1"));
+  const red = moon("255 0 0").replace(/^Green = 255/m, "Green = 0");
+  times["in place"] = await saveAndWait(() => fs.writeFileSync(server.file, red, "latin1"));
   await current();
   assert.match(await page.textContent("#settings-lines"), /Moon_Color = 255 0 0/);
 
   times["through a rename"] = await saveAndWait(() => {
     const temporary = server.file + ".tmp";
-    fs.writeFileSync(temporary, example.replace(/^Moon_Color = .*$/m, "Moon_Color = 0 0 255"), "latin1");
+    fs.writeFileSync(temporary, moon("0 0 255"), "latin1");
     fs.renameSync(temporary, server.file);
   });
   await current();
@@ -93,13 +98,14 @@ test("a file saved in place, then through a rename, shows its new picture", asyn
 
 test("a value that does not read shows its finding while the last good picture stays", async () => {
   const good = await stillSource();
-  const bad = example.replace(/^Moon_Color = .*$/m, "Moon_Color = 0 0 255").replace(/^Moon_Size = .*$/m, "Moon_Size = big");
+  const bad = moon("0 0 255").replace(/^Moon_Size = .*$/m, "Moon_Size = big");
   const line = bad.split("\n").findIndex((text) => text.startsWith("Moon_Size = big")) + 1;
   fs.writeFileSync(server.file, bad, "latin1");
   const entry = page.locator(`#settings-lines li[data-line="${line}"]`);
   await entry.locator(".finding.error").waitFor({ timeout: 10000 });
-  await page.waitForFunction(() => document.body.dataset.live === "older", null, { timeout: 10000 });
-  assert.match(await entry.locator(".finding.error").textContent(), /"Moon_Size" = "big" does not convert/);
+  await shows("older", 10000);
+  assert.match(await entry.locator(".finding.error").textContent(),
+    /"Moon_Size" = "big" does not convert/);
   assert.match(await page.textContent("#live-status"), /Older picture.*1 value that does not read/);
   assert.equal(await stillSource(), good, "the picture of the file without the bad value went");
   if (shots) await page.screenshot({ path: path.join(shots, "workbench-finding.png") });
@@ -107,16 +113,17 @@ test("a value that does not read shows its finding while the last good picture s
   // The controls still ask for other views of the last good file.
   await page.selectOption("#ctl-camera", "sky");
   await newPicture(good);
-  await page.waitForFunction(() => document.body.dataset.live === "older", null, { timeout: 30000 });
+  await shows("older", 30000);
   assert.match(await page.textContent("#moment-line"), /sky camera/);
   await page.selectOption("#ctl-camera", "city");
-  await page.waitForFunction(() => /city camera/.test(document.getElementById("moment-line").textContent));
+  await page.waitForFunction(() =>
+    /city camera/.test(document.getElementById("moment-line").textContent));
 });
 
-test("a file deleted and written anew ends in its picture, and a clock asked for is drawn", async () => {
+test("a file deleted and written anew ends in its picture; another clock is drawn", async () => {
   const before = await stillSource();
   fs.rmSync(server.file);
-  fs.writeFileSync(server.file, example.replace(/^Moon_Color = .*$/m, "Moon_Color = 0 255 0"), "latin1");
+  fs.writeFileSync(server.file, moon("0 255 0"), "latin1");
   await newPicture(before);
   await current();
   assert.match(await page.textContent("#settings-lines"), /Moon_Color = 0 255 0/);
@@ -134,7 +141,7 @@ test("Ctrl-C ends the workbench cleanly, and the page says it no longer follows"
   assert.ok(ended, "the workbench did not end within 20 s of Ctrl-C");
   assert.equal(ended.code, 0, server.output());
   assert.match(server.output(), /the workbench has ended/);
-  await page.waitForFunction(() => document.body.dataset.live === "gone", null, { timeout: 20000 });
+  await shows("gone", 20000);
   // Its copies of the file are gone with it (the Linux program's are named by its process id).
   if (platform() === "Linux") {
     assert.ok(!fs.existsSync(path.join(os.tmpdir(), "nightglass-workbench-" + server.child.pid)),

@@ -1,12 +1,13 @@
 // Requests that the workbench must not trust, sent over raw sockets: a foreign Host header, paths
-// outside its own (../, absolute, percent-encoded), a request of 1 MB, 200 connections at once. Each
-// is refused or answered, nothing of the file system comes back, the server keeps serving, and its
-// memory stays bounded (measured where /proc tells it).
+// outside its own (../, absolute, percent-encoded), a request of 1 MB, 200 connections at once.
+// Each is refused or answered, nothing of the file system comes back, the server keeps serving, and
+// its memory stays bounded (measured where /proc tells it).
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import net from "node:net";
 import { spawnSync } from "node:child_process";
-import { startWorkbench, endWorkbench, platform, residentKiB, command } from "./workbench_server.mjs";
+import { startWorkbench, endWorkbench, platform, residentKiB, command }
+  from "./workbench_server.mjs";
 
 let server, host;
 
@@ -22,7 +23,10 @@ function send(request, ms = 60000) {
   return new Promise((resolve, reject) => {
     const socket = net.connect(server.port, "127.0.0.1");
     let answer = "";
-    const timer = setTimeout(() => { socket.destroy(); reject(new Error("no answer in time to " + String(request).slice(0, 40))); }, ms);
+    const timer = setTimeout(() => {
+      socket.destroy();
+      reject(new Error("no answer in time to " + String(request).slice(0, 40)));
+    }, ms);
     socket.on("connect", () => socket.write(request));
     socket.on("data", (chunk) => { answer += chunk.toString("latin1"); });
     socket.on("error", () => {});  // a reset while the request is still being sent
@@ -56,7 +60,8 @@ test("a request for another host, or with no host, is refused", async () => {
     "Host: 127.0.0.1\r\n", "Host: 127.0.0.1:1\r\n", `Host: 127.0.0.2:${server.port}\r\n`, ""]) {
     for (const target of ["/", "/api/state", "/api/part/settings"]) {
       const { status } = await get(target, headers);
-      assert.ok(status === 403 || status === 400, `${JSON.stringify(headers)} ${target}: ${status}`);
+      assert.ok(status === 403 || status === 400,
+        `${JSON.stringify(headers)} ${target}: ${status}`);
     }
   }
   // Its own names pass, localhost in any case.
@@ -64,9 +69,10 @@ test("a request for another host, or with no host, is refused", async () => {
 });
 
 test("paths outside its own are not found, and nothing of the file system comes back", async () => {
-  const targets = ["/../../../../etc/passwd", "/..%2f..%2f..%2fetc%2fpasswd", "/%2e%2e/%2e%2e/etc/passwd",
-    "//etc/passwd", "/etc/passwd", "/C:/Windows/win.ini", "/C:%5cWindows%5cwin.ini", "/game/Nightglass.ini",
-    "/Nightglass.ini", "/api/part/../../Nightglass.ini", "/api/part/..%2fsettings", "/api/part/settings%00",
+  const targets = ["/../../../../etc/passwd", "/..%2f..%2f..%2fetc%2fpasswd",
+    "/%2e%2e/%2e%2e/etc/passwd", "//etc/passwd", "/etc/passwd", "/C:/Windows/win.ini",
+    "/C:%5cWindows%5cwin.ini", "/game/Nightglass.ini", "/Nightglass.ini",
+    "/api/part/../../Nightglass.ini", "/api/part/..%2fsettings", "/api/part/settings%00",
     "/api/part/settings/../../x", "/api/part/Settings", "/api/parts", "/%00", "/index.html",
     `http://evil.example/etc/passwd`, "*"];
   for (const target of targets) {
@@ -75,26 +81,30 @@ test("paths outside its own are not found, and nothing of the file system comes 
     assert.doesNotMatch(answer, /root:|\[MoonSettings\]|\[fonts\]/, `${target} answered a file`);
   }
   // A view asked for without the page's own header, or from another site, changes nothing.
-  const post = (headers) => send(`POST /api/view?camera=sky HTTP/1.1\r\nHost: ${host}\r\n${headers}` +
-    "Content-Length: 0\r\nConnection: close\r\n\r\n");
+  const post = (headers) => send(`POST /api/view?camera=sky HTTP/1.1\r\nHost: ${host}\r\n` +
+    `${headers}Content-Length: 0\r\nConnection: close\r\n\r\n`);
   assert.equal((await post("")).status, 403);
-  assert.equal((await post("X-Nightglass-Workbench: 1\r\nSec-Fetch-Site: cross-site\r\n")).status, 403);
+  const crossSite = await post("X-Nightglass-Workbench: 1\r\nSec-Fetch-Site: cross-site\r\n");
+  assert.equal(crossSite.status, 403);
   assert.match((await get("/api/state")).answer, /"camera":"city"/);
   await stillServes();
 });
 
-test("a request of 1 MB is refused, and 200 connections at once are answered or refused, in bounded memory", async () => {
+test("1 MB requests are refused, 200 connections at once answered or refused, memory bounded",
+  async () => {
   const before = residentKiB(server.child.pid);
   const mega = "x".repeat(1 << 20);
   const large = [
     `GET /${mega} HTTP/1.1\r\nHost: ${host}\r\n\r\n`,
     `GET / HTTP/1.1\r\nHost: ${host}\r\nX-Large: ${mega}\r\n\r\n`,
     `GET / HTTP/1.1\r\nHost: ${host}\r\n` + "X-Many: 1\r\n".repeat(1 << 16) + "\r\n",
-    `POST /api/view HTTP/1.1\r\nHost: ${host}\r\nX-Nightglass-Workbench: 1\r\nContent-Length: ${mega.length}\r\n\r\n${mega}`,
+    `POST /api/view HTTP/1.1\r\nHost: ${host}\r\nX-Nightglass-Workbench: 1\r\n` +
+      `Content-Length: ${mega.length}\r\n\r\n${mega}`,
   ];
   for (const request of large) {
     const { status } = await send(request);
-    assert.ok(status === 0 || (status >= 400 && status < 500) || status === 200, `1 MB request: ${status}`);
+    assert.ok(status === 0 || (status >= 400 && status < 500) || status === 200,
+      `1 MB request: ${status}`);
   }
   await stillServes();
 
@@ -104,7 +114,7 @@ test("a request of 1 MB is refused, and 200 connections at once are answered or 
   const start = performance.now();
   const answers = await Promise.all(asking);
   const served = Math.round(performance.now() - start);
-  for (const { status } of answers) assert.ok(status === 200 || status === 0 || status === 503, `${status}`);
+  for (const { status } of answers) assert.ok([200, 0, 503].includes(status), `${status}`);
   const whileHeld = performance.now();
   await stillServes();
   const late = Math.round(performance.now() - whileHeld);
@@ -112,27 +122,33 @@ test("a request of 1 MB is refused, and 200 connections at once are answered or 
   await stillServes();
   const afterKiB = residentKiB(server.child.pid);
   const answered = answers.filter(({ status }) => status === 200).length;
-  console.log(`workbench (${platform()}): 200 connections at once: ${answered} of 100 requests answered ` +
+  console.log(`workbench (${platform()}): 200 connections at once: ${answered} of 100 requests ` +
+    "answered " +
     `in ${served} ms, a request among 100 idle connections in ${late} ms; resident memory ` +
     (before === null ? "not measured here" : `${Math.round(before / 1024)} MiB before, ` +
       `${Math.round(afterKiB / 1024)} MiB after the 1 MB requests and the 200 connections`));
   assert.ok(late < 10000, `a request among 100 idle connections took ${late} ms`);
-  if (before !== null) assert.ok(afterKiB - before < 64 * 1024, `memory grew by ${afterKiB - before} KiB`);
+  if (before !== null)
+    assert.ok(afterKiB - before < 64 * 1024, `memory grew by ${afterKiB - before} KiB`);
 });
 
-test("a port in use is refused with a clear message, and the workbench on it keeps serving", async () => {
+test("a port in use is refused with a clear message; the workbench there keeps serving",
+  async () => {
   const [program, ...words] = command();
-  const second = spawnSync(program, [...words, "--serve", "--no-open", "--port", String(server.port),
-    "--settings", "game"], { cwd: server.scratch, encoding: "latin1", timeout: 60000 });
+  const second = spawnSync(program, [...words, "--serve", "--no-open",
+    "--port", String(server.port), "--settings", "game"],
+  { cwd: server.scratch, encoding: "latin1", timeout: 60000 });
   assert.equal(second.status, 1, second.stdout + second.stderr);
-  assert.match(second.stderr, new RegExp(`cannot listen on 127\\.0\\.0\\.1:${server.port}: the port is in use.*--port N`));
+  assert.match(second.stderr,
+    new RegExp(`cannot listen on 127\\.0\\.0\\.1:${server.port}: the port is in use.*--port N`));
   await stillServes();
 });
 
 // Ctrl-C is the browser test's; here the terminal closing and a request to end, each sent while the
 // first render is still under way. Wine maps neither to a console event.
 test("the terminal closing (SIGHUP) and a request to end (SIGTERM) end it cleanly mid-render",
-  { skip: platform() !== "Linux" && "Wine turns these signals into no console event" }, async () => {
+  { skip: platform() !== "Linux" && "Wine turns these signals into no console event" },
+  async () => {
     for (const signal of ["SIGHUP", "SIGTERM"]) {
       const other = await startWorkbench();
       other.child.kill(signal);

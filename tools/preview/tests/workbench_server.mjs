@@ -8,17 +8,20 @@ import path from "node:path";
 import { fileURLToPath } from "node:url";
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-export const example = fs.readFileSync(path.join(here, "../../../examples/Nightglass.ini"), "latin1");
+export const example =
+  fs.readFileSync(path.join(here, "../../../examples/Nightglass.ini"), "latin1");
 
 export function command() {
-  const words = (process.env.NIGHTGLASS_WORKBENCH || process.env.NIGHTGLASS_PREVIEW || "").split(" ")
-    .filter(Boolean);
-  if (!words.length) throw new Error("NIGHTGLASS_WORKBENCH or NIGHTGLASS_PREVIEW must name the preview");
+  const words = (process.env.NIGHTGLASS_WORKBENCH || process.env.NIGHTGLASS_PREVIEW || "")
+    .split(" ").filter(Boolean);
+  if (!words.length)
+    throw new Error("NIGHTGLASS_WORKBENCH or NIGHTGLASS_PREVIEW must name the preview");
   // Paths of the build are made absolute: the workbench runs in its scratch folder.
   return words.map((word) => (fs.existsSync(word) ? path.resolve(word) : word));
 }
 
-export const platform = () => (command().some((word) => word.endsWith(".exe")) ? "Windows, under Wine" : "Linux");
+export const platform = () =>
+  (command().some((word) => word.endsWith(".exe")) ? "Windows, under Wine" : "Linux");
 
 // Starts it with `extra` options and waits for its address. Resolves to { url, port, child,
 // folder, file, output(), ended }.
@@ -29,20 +32,26 @@ export async function startWorkbench(extra = []) {
   const file = path.join(folder, "Nightglass.ini");
   fs.writeFileSync(file, example, "latin1");
   const [program, ...words] = command();
-  const child = spawn(program, [...words, "--serve", "--no-open", "--port", "0", "--settings", "game",
-    "--clip", "1@10", "--sheet=00:00-01:00/60", ...extra], { cwd: scratch, stdio: ["ignore", "pipe", "pipe"] });
+  const child = spawn(program, [...words, "--serve", "--no-open", "--port", "0",
+    "--settings", "game", "--clip", "1@10", "--sheet=00:00-01:00/60", ...extra],
+  { cwd: scratch, stdio: ["ignore", "pipe", "pipe"] });
   let out = "", err = "";
   child.stdout.on("data", (chunk) => { out += chunk; });
   child.stderr.on("data", (chunk) => { err += chunk; });
-  const ended = new Promise((resolve) => child.on("exit", (code, signal) => resolve({ code, signal })));
+  const ended =
+    new Promise((resolve) => child.on("exit", (code, signal) => resolve({ code, signal })));
   const url = await new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error("the workbench printed no address in 90 s:\n" + out + err)), 90000);
+    const timer = setTimeout(() =>
+      reject(new Error("the workbench printed no address in 90 s:\n" + out + err)), 90000);
     const look = () => {
       const match = out.match(/http:\/\/127\.0\.0\.1:(\d+)\//);
       if (match) { clearTimeout(timer); resolve(match[0]); }
     };
     child.stdout.on("data", look);
-    ended.then(({ code }) => { clearTimeout(timer); reject(new Error(`the workbench ended (${code}):\n${out}${err}`)); });
+    ended.then(({ code }) => {
+      clearTimeout(timer);
+      reject(new Error(`the workbench ended (${code}):\n${out}${err}`));
+    });
   });
   return { url, port: Number(new URL(url).port), child, scratch, folder, file, ended,
     output: () => out + err };

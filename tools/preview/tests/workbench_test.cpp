@@ -45,7 +45,9 @@ TEST(SettingsFollower, HandsOutEachSaveOnceItHasSettled) {
   const Scenario scenarios[] = {
       {"first look", a, {{kNothing, 50, ""}, {kNothing, 50, a}, {kNothing, 50, ""}}},
       {"no file at all", "", {{kNothing, 50, ""}, {kNothing, 50, "none"}}},
-      {"saved in place", a, {{kNothing, 50, ""}, {kNothing, 50, a}, {put(b), 50, ""}, {kNothing, 50, b}}},
+      {"saved in place",
+       a,
+       {{kNothing, 50, ""}, {kNothing, 50, a}, {put(b), 50, ""}, {kNothing, 50, b}}},
       {"through a rename",
        a,
        {{kNothing, 50, ""},
@@ -107,8 +109,9 @@ TEST(SettingsFollower, HandsOutEachSaveOnceItHasSettled) {
   };
   for (const Scenario& scenario : scenarios) {
     SCOPED_TRACE(scenario.name);
-    const fs::path folder = fs::temp_directory_path() / ("nightglass-follower-test-" +
-                                                         std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path folder = fs::temp_directory_path() /
+                            ("nightglass-follower-test-" +
+                             std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     if (!scenario.first.empty()) Write(folder / "Nightglass.ini", scenario.first);
@@ -157,7 +160,12 @@ TEST(WorkbenchView, TakesThePageValuesAndRefusesBadOnesWhole) {
     std::string error;  // empty: taken
   };
   const Case cases[] = {
-      {{{"clock", "23:30"}, {"timer", "4294967295"}, {"camera", "street"}, {"clip", "0"}, {"seconds", "2.5"}}, ""},
+      {{{"clock", "23:30"},
+        {"timer", "4294967295"},
+        {"camera", "street"},
+        {"clip", "0"},
+        {"seconds", "2.5"}},
+       ""},
       {{{"timeline", "false"}, {"sheet", "1"}}, ""},
       {{{"clock", "24:00"}}, "bad clock `24:00`"},
       {{{"clock", "7"}}, "bad clock `7`"},
@@ -193,11 +201,20 @@ TEST(WorkbenchView, TakesThePageValuesAndRefusesBadOnesWhole) {
 
 TEST(Workbench, AnswersOnlyItsOwnHostNames) {
   const std::pair<const char*, bool> hosts[] = {
-      {"127.0.0.1:8470", true},     {"localhost:8470", true},     {"LOCALHOST:8470", true},
-      {"127.0.0.1:84701", false},   {"127.0.0.1:847", false},     {"127.0.0.1", false},
-      {"localhost", false},         {"evil.example:8470", false}, {"127.0.0.2:8470", false},
-      {"x.127.0.0.1:8470", false},  {"localhost.evil:8470", false}, {"[::1]:8470", false},
-      {"", false},                  {":8470", false},
+      {"127.0.0.1:8470", true},
+      {"localhost:8470", true},
+      {"LOCALHOST:8470", true},
+      {"127.0.0.1:84701", false},
+      {"127.0.0.1:847", false},
+      {"127.0.0.1", false},
+      {"localhost", false},
+      {"evil.example:8470", false},
+      {"127.0.0.2:8470", false},
+      {"x.127.0.0.1:8470", false},
+      {"localhost.evil:8470", false},
+      {"[::1]:8470", false},
+      {"", false},
+      {":8470", false},
   };
   for (const auto& [host, ok] : hosts) EXPECT_EQ(LoopbackHost(host, 8470), ok) << host;
 }
