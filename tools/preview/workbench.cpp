@@ -318,7 +318,8 @@ void Workbench::Render(const Job& job, std::ostream& log) {
   const SettingsCheck check = CheckSettings(current.tools().settings_file);
   std::size_t errors = 0;
   for (const Finding& f : check.findings) errors += f.severity == Severity::kError;
-  {
+  // Made again only for a new file, so that a new view leaves the page's settings list alone.
+  if (!Has("settings", "file-" + version)) {
     SettingsCheck shown = check;
     shown.path = job.file.path;
     Publish("settings", SettingsPart(shown, DisplayTools(tools_, job.file)).json,
@@ -359,7 +360,8 @@ void Workbench::Render(const Job& job, std::ostream& log) {
   const int width = options_.width, height = options_.height;
 
   // The still.
-  Publish("moment", MomentPart(moment_options, scene, display).json, moment_key);
+  if (!Has("moment", moment_key))
+    Publish("moment", MomentPart(moment_options, scene, display).json, moment_key);
   if (still_key_ != moment_key || !Has("still", moment_key)) {
     try {
       still_frame_ = ReadTrace(RunScene(run, scene));
