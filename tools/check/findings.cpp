@@ -621,6 +621,7 @@ class Checker {
       report.Say(Severity::kWarning, "ignored-line",
                  "this line is ignored: it is neither key = value nor a [section] header", true);
     }
+    if (line.number == file_.end_of_text_line) CheckEndOfText(report);
     if (line.is_header) CheckSectionHeader(index, report);
     if (line.is_entry) CheckEntry(index, report);
     if (!report.Empty()) findings_.push_back(report.Make(line.number));
@@ -643,6 +644,22 @@ class Checker {
       report.Say(Severity::kNote, "byte-order-mark",
                  bom + ", harmless while that line holds no key and no section header", true);
     }
+  }
+
+  // The line that holds the Ctrl-Z byte which ends the file: deleting it deletes the byte, so it is
+  // never a line without effect.
+  void CheckEndOfText(LineReport& report) {
+    const std::string byte = "a Ctrl-Z byte (0x1A) in this line ends the file for the plugin, which reads it as text";
+    if (!file_.text_after_end) {
+      report.Say(Severity::kNote, "end-of-text", byte + ", harmless as nothing follows it", false);
+      return;
+    }
+    const int after = file_.lines_after_end;
+    report.Say(Severity::kWarning, "end-of-text",
+               byte + ": what follows the byte" +
+                   (after > 0 ? " and the " + std::to_string(after) + (after == 1 ? " line" : " lines") + " after this one" : "") +
+                   " are not read; delete the byte",
+               false);
   }
 
   // An entry line: what every loader that reads it does with it.
@@ -731,10 +748,19 @@ class Checker {
   }
 
   // What a loader does after failing to convert the value of a read line; `effect` is set when
-  // that ends its conversions before keys that the file gives.
+  // that ends its conversions before keys that the file gives, or when the line hides an earlier
+  // occurrence of its key, which the loader would take without it.
   std::string FailureClause(const LineRead& read, bool& effect) const {
     const LoaderRun& run = RunOf(read);
     const KeyUse& use = UseOf(read);
+    std::string hidden;
+    const std::vector<size_t>& occurrences = occurrences_[read.run].at(use.key);
+    if (occurrences.size() > 1) {
+      effect = true;
+      const FileLine& earlier = Line(occurrences[occurrences.size() - 2]);
+      hidden = ", and " + Says(run, "does", "do") + " not take the earlier " + Quoted(use.key) + " at " +
+               LineRef(earlier) + " instead";
+    }
     bool stops = false;
     std::vector<size_t> skipped;  // lines of the later keys that are present
     for (size_t u = read.use + 1; u < run.uses.size(); ++u) {
@@ -748,9 +774,9 @@ class Checker {
       // A custom light field keeps what a spelling of its key before this one set.
       const auto field = custom_fields_[read.run].find(read.use);
       if (field != custom_fields_[read.run].end() && field->second.setter) {
-        return Quoted(use.key) + " keeps its value from " + UseAt(run, *field->second.setter);
+        return Quoted(use.key) + " keeps its value from " + UseAt(run, *field->second.setter) + hidden;
       }
-      return Quoted(use.key) + " keeps its default";
+      return Quoted(use.key) + " keeps its default" + hidden;
     }
     effect = effect || !skipped.empty();
     std::sort(skipped.begin(), skipped.end());
@@ -760,7 +786,7 @@ class Checker {
       clause += i == 0 ? ", in this file " : i + 1 == skipped.size() ? " and " : ", ";
       clause += Quoted(Line(skipped[i]).key) + " (" + LineRef(Line(skipped[i])) + ")";
     }
-    return clause;
+    return clause + hidden;
   }
 
   // A key of a fixed light of a model section without that light's Offset: the light is off.
