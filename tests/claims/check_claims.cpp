@@ -51,15 +51,16 @@ namespace {
 namespace fs = std::filesystem;
 
 // The lines of the example with its switches on that the scene cannot show a change of, and why.
-const std::map<std::string, std::string> kCannotShow = {
-};
+const std::map<std::string, std::string> kCannotShow = {};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -100,7 +101,8 @@ class Emulator {
     ++runs;
     WriteFile(SettingsPath(), settings);
     const std::string out = (folder_ / "trace").string(), err = (folder_ / "errors").string();
-    const std::string dir = (folder_ / "game").string(), script = (folder_ / "scene.script").string();
+    const std::string dir = (folder_ / "game").string(),
+                      script = (folder_ / "scene.script").string();
     std::vector<std::string> args = {hostsim_, "--plugin", plugin_, "--dir", dir, script};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -112,7 +114,9 @@ class Emulator {
       const int in = open("/dev/null", O_RDONLY);
       const int to = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       const int errors = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (in < 0 || to < 0 || errors < 0 || dup2(in, 0) < 0 || dup2(to, 1) < 0 || dup2(errors, 2) < 0) _exit(126);
+      if (in < 0 || to < 0 || errors < 0 || dup2(in, 0) < 0 || dup2(to, 1) < 0 ||
+          dup2(errors, 2) < 0)
+        _exit(126);
       execve(argv[0], argv.data(), environ);
       _exit(127);
     }
@@ -142,7 +146,9 @@ std::string FirstDifference(const std::string& expected, const std::string& got)
   const std::vector<std::string> a = SplitLines(expected), b = SplitLines(got);
   for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
     const std::string x = i < a.size() ? a[i] : "(end)", y = i < b.size() ? b[i] : "(end)";
-    if (x != y) return "trace line " + std::to_string(i + 1) + ":\n      with:    " + x + "\n      without: " + y;
+    if (x != y)
+      return "trace line " + std::to_string(i + 1) + ":\n      with:    " + x +
+             "\n      without: " + y;
   }
   return "no difference";
 }
@@ -175,7 +181,10 @@ std::vector<std::string> OtherValues(std::string_view value) {
     for (const double step : {64.0, 1.0}) {
       std::string list;
       for (const double number : numbers) {
-        list += (list.empty() ? "" : " ") + text(whole ? static_cast<double>((static_cast<long>(number + step) % 256 + 256) % 256) : number + step);
+        list +=
+            (list.empty() ? "" : " ") +
+            text(whole ? static_cast<double>((static_cast<long>(number + step) % 256 + 256) % 256)
+                       : number + step);
       }
       values.push_back(list);
     }
@@ -216,7 +225,8 @@ class ClaimsCheck {
   }
 
   // Deletes each line (or section) that a finding calls without effect; the trace must not change.
-  void HoldNoEffect(const std::string& label, const std::string& text, const std::vector<std::string>& damages) {
+  void HoldNoEffect(const std::string& label, const std::string& text,
+                    const std::vector<std::string>& damages) {
     ++figures.files;
     const std::vector<Finding> findings = Check(text);
     std::string base;
@@ -234,20 +244,29 @@ class ClaimsCheck {
     for (const Finding& finding : findings) {
       if (!finding.no_effect) continue;
       const int last = finding.last_line != 0 ? finding.last_line : finding.line;
+      if (finding.line < 1 || last < finding.line || last > static_cast<int>(lines.size())) {
+        ++figures.no_effect_failed;
+        Fail(label, text, damages, "a finding at line " + std::to_string(finding.line) + " off the file");
+        continue;
+      }
       std::vector<std::string> without = lines;
       without.erase(without.begin() + (finding.line - 1), without.begin() + last);
       figures.lines_deleted += last - finding.line + 1;
+      // The file's last line keeps its line end, or its lack of one.
+      std::string deleted = JoinLines(without);
+      if (!text.ends_with('\n') && !deleted.empty()) deleted.pop_back();
       std::string trace;
-      const bool ran = emulator_.Run(JoinLines(without), trace);
+      const bool ran = emulator_.Run(deleted, trace);
       if (ran && trace == base) {
         ++figures.no_effect_held;
         continue;
       }
       ++figures.no_effect_failed;
       Fail(label, text, damages,
-           "line " + std::to_string(finding.line) + (last != finding.line ? "-" + std::to_string(last) : "") +
-               " is said to have no effect (" + finding.code + ": " + finding.message + "), but without it " +
-               (ran ? FirstDifference(base, trace) : trace));
+           "line " + std::to_string(finding.line) +
+               (last != finding.line ? "-" + std::to_string(last) : "") +
+               " is said to have no effect (" + finding.code + ": " + finding.message +
+               "), but without it " + (ran ? FirstDifference(base, trace) : trace));
     }
   }
 
@@ -263,7 +282,8 @@ class ClaimsCheck {
     std::set<int> without_effect;
     for (const Finding& finding : findings) {
       if (!finding.no_effect) continue;
-      for (int line = finding.line; line <= std::max(finding.line, finding.last_line); ++line) without_effect.insert(line);
+      for (int line = finding.line; line <= std::max(finding.line, finding.last_line); ++line)
+        without_effect.insert(line);
     }
     std::string base;
     if (!emulator_.Run(text, base)) {
@@ -275,7 +295,8 @@ class ClaimsCheck {
     std::set<std::string> unshown;
     for (size_t i = 0; i < lines.size(); ++i) {
       const SettingsLine line = SplitSettingsLine(lines[i]);
-      if (!line.is_entry || line.is_header || without_effect.contains(static_cast<int>(i) + 1)) continue;
+      if (!line.is_entry || line.is_header || without_effect.contains(static_cast<int>(i) + 1))
+        continue;
       ++figures.effect_lines;
       bool shown = false;
       for (const std::string& value : OtherValues(line.value)) {
@@ -292,14 +313,18 @@ class ClaimsCheck {
         ++figures.effect_shown;
         if (kCannotShow.contains(key)) {
           ++figures.effect_failed;
-          std::printf("FAILED: line %zu (%s) is listed as one the scene cannot show, but it shows\n", i + 1, key.c_str());
+          std::printf(
+              "FAILED: line %zu (%s) is listed as one the scene cannot show, but it shows\n", i + 1,
+              key.c_str());
         }
       } else if (const auto reason = kCannotShow.find(key); reason != kCannotShow.end()) {
-        figures.cannot_show.push_back("line " + std::to_string(i + 1) + " (" + key + "): " + reason->second);
+        figures.cannot_show.push_back("line " + std::to_string(i + 1) + " (" + key +
+                                      "): " + reason->second);
       } else {
         ++figures.effect_failed;
-        std::printf("FAILED: line %zu is effective as the checker tells, but no change of it shows: %s\n", i + 1,
-                    lines[i].c_str());
+        std::printf(
+            "FAILED: line %zu is effective as the checker tells, but no change of it shows: %s\n",
+            i + 1, lines[i].c_str());
       }
     }
   }
@@ -307,8 +332,8 @@ class ClaimsCheck {
   Figures figures;
 
  private:
-  void Fail(const std::string& label, const std::string& text, const std::vector<std::string>& damages,
-            const std::string& what) {
+  void Fail(const std::string& label, const std::string& text,
+            const std::vector<std::string>& damages, const std::string& what) {
     std::printf("FAILED in %s: %s\n", label.c_str(), what.c_str());
     for (const std::string& damage : damages) std::printf("    damage: %s\n", damage.c_str());
     if (keep_.empty()) return;
@@ -323,10 +348,12 @@ class ClaimsCheck {
 };
 
 int Usage(const char* message) {
-  std::fprintf(stderr,
-               "check_claims: %s\nusage: check_claims --hostsim PATH --plugin PATH --example PATH [--variants N] "
-               "[--seed S] [--fixtures DIR] [--only V] [--keep DIR] [--print-scene] [--print-lit]\n",
-               message);
+  std::fprintf(
+      stderr,
+      "check_claims: %s\nusage: check_claims --hostsim PATH --plugin PATH --example PATH "
+      "[--variants N] "
+      "[--seed S] [--fixtures DIR] [--only V] [--keep DIR] [--print-scene] [--print-lit]\n",
+      message);
   return 2;
 }
 
@@ -364,7 +391,8 @@ int main(int argc, char** argv) {
       return Usage(("unknown or incomplete argument " + arg).c_str());
     }
   }
-  if (hostsim.empty() || plugin.empty() || example_path.empty()) return Usage("--hostsim, --plugin and --example are needed");
+  if (hostsim.empty() || plugin.empty() || example_path.empty())
+    return Usage("--hostsim, --plugin and --example are needed");
   const std::string example = ReadFile(example_path);
   if (example.empty()) return Usage("the example does not open");
 
@@ -398,7 +426,8 @@ int main(int argc, char** argv) {
         if (entry.path().extension() == ".ini") files.push_back(entry.path());
       }
       std::sort(files.begin(), files.end());
-      for (const fs::path& file : files) check.HoldNoEffect("fixture " + file.filename().string(), ReadFile(file), {});
+      for (const fs::path& file : files)
+        check.HoldNoEffect("fixture " + file.filename().string(), ReadFile(file), {});
     }
   }
   const long first = only >= 0 ? only : seed;
@@ -411,19 +440,25 @@ int main(int argc, char** argv) {
   fs::remove_all(folder);
 
   const Figures& f = check.figures;
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("claims of no effect: %d files (the example, the example switched on, %d fixtures and %d damaged "
-              "variants from seed %ld): %d lines deleted for %d claims, %d held, %d failed\n",
-              f.files, f.files - f.variants - (only < 0 ? 2 : 0), f.variants, first, f.lines_deleted, f.no_effect_held + f.no_effect_failed, f.no_effect_held,
-              f.no_effect_failed);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf(
+      "claims of no effect: %d files (the example, the example switched on, %d fixtures and %d "
+      "damaged "
+      "variants from seed %ld): %d lines deleted for %d claims, %d held, %d failed\n",
+      f.files, f.files - f.variants - (only < 0 ? 2 : 0), f.variants, first, f.lines_deleted,
+      f.no_effect_held + f.no_effect_failed, f.no_effect_held, f.no_effect_failed);
   if (only < 0) {
-    std::printf("claims of effect: %d lines of the example switched on changed, %d change the trace, %zu the scene "
-                "cannot show, %d failed\n",
-                f.effect_lines, f.effect_shown, f.cannot_show.size(), f.effect_failed);
+    std::printf(
+        "claims of effect: %d lines of the example switched on changed, %d change the trace, %zu "
+        "the scene "
+        "cannot show, %d failed\n",
+        f.effect_lines, f.effect_shown, f.cannot_show.size(), f.effect_failed);
     for (const std::string& line : f.cannot_show) std::printf("  cannot show: %s\n", line.c_str());
   }
   for (const std::string& label : f.too_long) {
-    std::printf("  not checked: %s, whose trace is longer than %d MiB\n", label.c_str(), static_cast<int>(kTraceLimit >> 20));
+    std::printf("  not checked: %s, whose trace is longer than %d MiB\n", label.c_str(),
+                static_cast<int>(kTraceLimit >> 20));
   }
   std::printf("%d emulator runs in %.1f s\n", emulator.runs, seconds);
   return f.no_effect_failed == 0 && f.effect_failed == 0 ? 0 : 1;

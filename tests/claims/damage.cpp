@@ -61,7 +61,8 @@ std::vector<std::string> Words(std::string_view text) {
 
 class Damager {
  public:
-  Damager(const std::string& original, uint32_t seed) : lines_(SplitLines(original)), random_(seed) {}
+  Damager(const std::string& original, uint32_t seed)
+      : lines_(SplitLines(original)), random_(seed) {}
 
   Variant Make() {
     Variant variant;
@@ -81,14 +82,17 @@ class Damager {
       variant.damages.push_back("a Ctrl-Z byte (line " + std::to_string(i + 1) + ")");
     }
     const std::vector<bool (Damager::*)()> kinds = {
-        &Damager::KeyTypo,       &Damager::KeyTypo,         &Damager::SectionTypo,   &Damager::BadValue,
-        &Damager::DecimalComma,  &Damager::NotWhole,        &Damager::Hexadecimal,   &Damager::ListCommas,
-        &Damager::ShortList,     &Damager::CutListNumber,   &Damager::Duplicate,     &Damager::Conflict,
-        &Damager::Conflict,      &Damager::MoveKey,         &Damager::MoveKey,       &Damager::CustomTwoWays,
-        &Damager::CustomTwoWays, &Damager::DropOffset,      &Damager::DeleteHeader,  &Damager::CopySection,
-        &Damager::BadModel,      &Damager::UnknownField,    &Damager::StrayLine,     &Damager::OutOfRange,
-        &Damager::TrailingText,  &Damager::SharedKey,       &Damager::VehicleKeyTypo, &Damager::DeleteLine,
-        &Damager::LineEnds,      &Damager::SectionAgain,    &Damager::ModelAgain,
+        &Damager::KeyTypo,       &Damager::KeyTypo,       &Damager::SectionTypo,
+        &Damager::BadValue,      &Damager::DecimalComma,  &Damager::NotWhole,
+        &Damager::Hexadecimal,   &Damager::ListCommas,    &Damager::ShortList,
+        &Damager::CutListNumber, &Damager::Duplicate,     &Damager::Conflict,
+        &Damager::Conflict,      &Damager::MoveKey,       &Damager::MoveKey,
+        &Damager::CustomTwoWays, &Damager::CustomTwoWays, &Damager::DropOffset,
+        &Damager::DeleteHeader,  &Damager::CopySection,   &Damager::BadModel,
+        &Damager::UnknownField,  &Damager::StrayLine,     &Damager::OutOfRange,
+        &Damager::TrailingText,  &Damager::SharedKey,     &Damager::VehicleKeyTypo,
+        &Damager::DeleteLine,    &Damager::LineEnds,      &Damager::SectionAgain,
+        &Damager::ModelAgain,
     };
     const int damages = 1 + static_cast<int>(Pick(7));
     for (int i = 0; i < damages; ++i) Apply(kinds[Pick(kinds.size())], variant);
@@ -166,7 +170,9 @@ class Damager {
   void SetValue(size_t index, const std::string& value) {
     lines_[index] = std::string(Split(index).key) + " = " + value;
   }
-  void Say(size_t index, const std::string& what) { said_ = what + " (line " + std::to_string(index + 1) + ")"; }
+  void Say(size_t index, const std::string& what) {
+    said_ = what + " (line " + std::to_string(index + 1) + ")";
+  }
 
   std::string Typo(std::string text) {
     if (text.size() < 2) return text + "x";
@@ -298,7 +304,9 @@ class Damager {
     if (entries.empty()) return false;
     const size_t i = OneOf(entries);
     std::string copy = lines_[i];
-    if (other_value) copy = std::string(Split(i).key) + " = " + OneOf<std::string>({"0", "1", "7", "250", "2.5", "10 20 30"});
+    if (other_value)
+      copy = std::string(Split(i).key) + " = " +
+             OneOf<std::string>({"0", "1", "7", "250", "2.5", "10 20 30"});
     const std::optional<size_t> header = HeaderOf(i);
     const size_t at = header ? PlaceIn(*header) : Pick(i + 1);
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), copy);
@@ -342,19 +350,22 @@ class Damager {
     const std::string key(line.key);
     const size_t infix = key.find("-CustomLight_");
     const std::string number = key.substr(0, infix);
-    const std::string spelling = OneOf<std::string>({"0" + number, "00" + number, "+" + number, number + " ", number + "x"});
-    const std::string value = Chance(30) ? std::string(line.value) : OneOf<std::string>({"10 20 30", "2", "1", "oops", "0 1 2"});
+    const std::string spelling =
+        OneOf<std::string>({"0" + number, "00" + number, "+" + number, number + " ", number + "x"});
+    const std::string value = Chance(30)
+                                  ? std::string(line.value)
+                                  : OneOf<std::string>({"10 20 30", "2", "1", "oops", "0 1 2"});
     const std::optional<size_t> header = HeaderOf(i);
     const size_t at = header ? PlaceIn(*header) : i;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), spelling + key.substr(infix) + " = " + value);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                  spelling + key.substr(infix) + " = " + value);
     Say(at, "a custom light number written another way");
     return true;
   }
 
   bool DropOffset() {
-    const std::vector<size_t> found = Lines([this](size_t i) {
-      return IsEntry(i) && Split(i).key.ends_with("Light_Offset");
-    });
+    const std::vector<size_t> found =
+        Lines([this](size_t i) { return IsEntry(i) && Split(i).key.ends_with("Light_Offset"); });
     if (found.empty()) return false;
     const size_t i = OneOf(found);
     Say(i, "a fixed light's Offset deleted");
@@ -386,9 +397,11 @@ class Damager {
     if (found.empty()) found = VehicleHeaders(false);
     if (found.empty()) return false;
     const size_t header = OneOf(found);
-    std::vector<std::string> section(lines_.begin() + static_cast<std::ptrdiff_t>(header),
-                                     lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
-    section.front() = "[Veh_" + std::string(Chance(50) ? "Copy" : "Again") + std::to_string(Pick(10)) + "]";
+    std::vector<std::string> section(
+        lines_.begin() + static_cast<std::ptrdiff_t>(header),
+        lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
+    section.front() =
+        "[Veh_" + std::string(Chance(50) ? "Copy" : "Again") + std::to_string(Pick(10)) + "]";
     const std::vector<size_t> headers = Lines([this](size_t i) { return IsHeader(i); });
     const size_t at = Chance(50) ? lines_.size() : OneOf(headers);
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), section.begin(), section.end());
@@ -397,7 +410,8 @@ class Damager {
   }
 
   bool BadModel() {
-    const std::vector<size_t> found = Lines([this](size_t i) { return IsEntry(i) && Split(i).key == "Model"; });
+    const std::vector<size_t> found =
+        Lines([this](size_t i) { return IsEntry(i) && Split(i).key == "Model"; });
     if (found.empty()) return false;
     const size_t i = OneOf(found);
     SetValue(i, OneOf<std::string>({"taxi", "", "12.5", "0x4B1"}));
@@ -410,8 +424,9 @@ class Damager {
     if (headers.empty()) return false;
     const size_t at = PlaceIn(OneOf(headers));
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                  OneOf<std::string>({"3-CustomLight_Sise = 2", "1-CustomLight_Colour = 1 2 3", "LeftLight_Colour = 9 9 9",
-                                      "7-CustomLight_ = 1", "x-CustomLight_Size = 2", "LeftLight_Color = 0 0 255",
+                  OneOf<std::string>({"3-CustomLight_Sise = 2", "1-CustomLight_Colour = 1 2 3",
+                                      "LeftLight_Colour = 9 9 9", "7-CustomLight_ = 1",
+                                      "x-CustomLight_Size = 2", "LeftLight_Color = 0 0 255",
                                       "RightLight_Size = 3"}));
     Say(at, "a light key with a field of no light, or a light without its Offset");
     return true;
@@ -420,7 +435,8 @@ class Damager {
   bool StrayLine() {
     const size_t at = Pick(lines_.size() + 1);
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                  OneOf<std::string>({"stray text", "[Unclosed", "= 5", "NumStars 300", "  ; a comment", ""}));
+                  OneOf<std::string>(
+                      {"stray text", "[Unclosed", "= 5", "NumStars 300", "  ; a comment", ""}));
     Say(at, "a stray line");
     return true;
   }
@@ -449,10 +465,11 @@ class Damager {
     if (headers.empty()) return false;
     const size_t at = PlaceIn(OneOf(headers));
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                  OneOf<std::string>({"MinHour = 3", "MaxHour = 20", "ZTestEnable = 0", "StarFadeInEnable = 0",
-                                      "StarFadeOutDuration = 2.5", "NumStars = 50", "CheckGameState_R = 0",
-                                      "CheckGameState_Trail2 = 1.5", "VehicleLightsGlobalEnable = 0",
-                                      "PointLightOffset = 1 1 1", "IgnoreDuration = 5000"}));
+                  OneOf<std::string>(
+                      {"MinHour = 3", "MaxHour = 20", "ZTestEnable = 0", "StarFadeInEnable = 0",
+                       "StarFadeOutDuration = 2.5", "NumStars = 50", "CheckGameState_R = 0",
+                       "CheckGameState_Trail2 = 1.5", "VehicleLightsGlobalEnable = 0",
+                       "PointLightOffset = 1 1 1", "IgnoreDuration = 5000"}));
     Say(at, "a key of another part written here");
     return true;
   }
@@ -461,9 +478,10 @@ class Damager {
     const std::vector<size_t> headers = VehicleHeaders(true);
     if (headers.empty()) return false;
     const size_t at = PlaceIn(OneOf(headers));
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                  OneOf<std::string>({"Light_Offset = 0 1 1", "Left_Offset = 1 1 1", "Offset = 0 0 0",
-                                      "2-Customlight_Color = 10 20 30", "CustomLight_Size = 2"}));
+    lines_.insert(
+        lines_.begin() + static_cast<std::ptrdiff_t>(at),
+        OneOf<std::string>({"Light_Offset = 0 1 1", "Left_Offset = 1 1 1", "Offset = 0 0 0",
+                            "2-Customlight_Color = 10 20 30", "CustomLight_Size = 2"}));
     Say(at, "a vehicle key missing a part");
     return true;
   }
@@ -488,7 +506,8 @@ class Damager {
     const std::vector<std::pair<std::string, std::vector<std::string>>> sections = {
         {"[ShootingStars]", {"Speed = 120", "MinHour = 2", "Enable = 0", "Color = 10 10 10"}},
         {"[MoonSettings]", {"Moon_Size = 2", "Moon_Type = 2", "Moon_Color = 0 0 255"}},
-        {"[RStarLogo]", {"R_Size = 5", "RMinHour = 19", "Star_Color = 1 2 3", "StarFadeInEnable = 0"}},
+        {"[RStarLogo]",
+         {"R_Size = 5", "RMinHour = 19", "Star_Color = 1 2 3", "StarFadeInEnable = 0"}},
     };
     const auto& [header, keys] = OneOf(sections);
     const size_t at = Pick(lines_.size() + 1);
@@ -499,7 +518,8 @@ class Damager {
 
   // A model section given a second "Model", or one of another section's model.
   bool ModelAgain() {
-    const std::vector<size_t> found = Lines([this](size_t i) { return IsEntry(i) && Split(i).key == "Model"; });
+    const std::vector<size_t> found =
+        Lines([this](size_t i) { return IsEntry(i) && Split(i).key == "Model"; });
     if (found.empty()) return false;
     const size_t i = OneOf(found);
     const size_t at = PlaceIn(*HeaderOf(i));
@@ -516,6 +536,8 @@ class Damager {
 
 }  // namespace
 
-Variant Damage(const std::string& original, uint32_t seed) { return Damager(original, seed).Make(); }
+Variant Damage(const std::string& original, uint32_t seed) {
+  return Damager(original, seed).Make();
+}
 
 }  // namespace claims

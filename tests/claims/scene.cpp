@@ -41,8 +41,10 @@ class Script {
     Line("moon 320 100 0.99 20 20 235 235 215 255 1 255");
     Line("logo-r 300 200 0.99 12 12 255 255 255 255 1 255");
     Line("logo-star 350 190 0.99 12 12 255 255 255 255 1 255");
-    for (int site = 1; site <= 6; ++site) text_ << "trail " << site << " 400 -120 " << 200 + site << '\n';
-    for (int site = 1; site <= 4; ++site) text_ << "plane-glow " << site << ' ' << site << " 410 -110 205 0\n";
+    for (int site = 1; site <= 6; ++site)
+      text_ << "trail " << site << " 400 -120 " << 200 + site << '\n';
+    for (int site = 1; site <= 4; ++site)
+      text_ << "plane-glow " << site << ' ' << site << " 410 -110 205 0\n";
     return *this;
   }
   std::string Text() const { return text_.str(); }
@@ -55,7 +57,11 @@ class Script {
 
 std::string SceneScript() {
   Script s;
-  s.Line("# The claims test's scene.").Line("build 100").Line("scene 0").Line("timestep 1").Line(kCamera);
+  s.Line("# The claims test's scene.")
+      .Line("build 100")
+      .Line("scene 0")
+      .Line("timestep 1")
+      .Line(kCamera);
   s.Line("pool 3");
   for (const char* vehicle : kVehicles) s.Line(vehicle);
   // Loaded and started at 21:30, before the star field's and the shooting stars' hours.
@@ -67,10 +73,11 @@ std::string SceneScript() {
   }
 
   uint32_t t = 0;
-  // The vehicles from their first 150 ms on, across the right light's start delay, then their lights'
-  // hours, blinks and pulses over a second at hours inside and outside the taxi's window. Each
-  // update also steps the shooting stars (out of their hours at 21:30) and the plane branch.
-  for (const auto& [hour, minute] : {std::pair{21, 30}, {6, 30}, {7, 30}, {12, 0}, {18, 30}, {19, 30}}) {
+  // The vehicles from their first 150 ms on, across the right light's start delay, then their
+  // lights' hours, blinks and pulses over a second at hours inside and outside the taxi's window.
+  // Each update also steps the shooting stars (out of their hours at 21:30) and the plane branch.
+  for (const auto& [hour, minute] :
+       {std::pair{21, 30}, {6, 30}, {7, 30}, {12, 0}, {18, 30}, {19, 30}}) {
     s.Clock(hour, minute);
     for (int step = 0; step < 8; ++step) s.Time(t += 150).Line("update");
   }
@@ -81,16 +88,25 @@ std::string SceneScript() {
     s.Clock(hour, minute).Time(t += 50).Line("draw");
   }
 
-  // The sky as the host draws it, over a second of blinks, at hours across the sky sign's window and
-  // its fades, the moon's and the trails' flashing.
-  for (const auto& [hour, minute] : {std::pair{19, 30}, {20, 30}, {21, 0}, {22, 0}, {23, 30}, {2, 0},
-                                    {4, 30}, {5, 15}, {5, 45}, {6, 30}, {12, 0}}) {
+  // The sky as the host draws it, over a second of blinks, at hours across the sky sign's window
+  // and its fades, the moon's and the trails' flashing.
+  for (const auto& [hour, minute] : {std::pair{19, 30},
+                                     {20, 30},
+                                     {21, 0},
+                                     {22, 0},
+                                     {23, 30},
+                                     {2, 0},
+                                     {4, 30},
+                                     {5, 15},
+                                     {5, 45},
+                                     {6, 30},
+                                     {12, 0}}) {
     s.Clock(hour, minute);
     for (int step = 0; step < 8; ++step) s.Time(t += 150).HostSky();
   }
 
-  // The shooting stars: no vehicles on the road, a few seconds out of their hours (21:30), then 45 s
-  // in them at 05:30, after the star field's hours, so that only their sprites are drawn: updates
+  // The shooting stars: no vehicles on the road, a few seconds out of their hours (21:30), then 45
+  // s in them at 05:30, after the star field's hours, so that only their sprites are drawn: updates
   // every 250 ms and a drawing every second, while several of them spawn, fly and expire.
   for (int slot = 0; slot < 3; ++slot) s.Line("free " + std::to_string(slot));
   s.Clock(21, 30);
@@ -109,7 +125,8 @@ std::string SceneScript() {
 
 namespace {
 
-// Replaces the first line of `text` that equals `from` with `to`; false when there is none.
+// Replaces the text before the comment of the first line of `text` that begins with `from` by
+// `to`, keeping the comment; false when there is no such line.
 bool ReplaceLine(std::string& text, std::string_view from, std::string_view to) {
   size_t at = 0;
   while (at < text.size()) {
@@ -141,8 +158,10 @@ std::string LitFile(const std::string& example) {
       {"[Veh_off_Taxi]", "[Veh_Taxi]"},
       {"[Veh_off_Patrol]", "[Veh_Patrol]"},
       {"[Veh_off_Bus]", "[Veh_Bus]"},
-      {"MiddleLight_HourOff = 7", "MiddleLight_HourOff = 7\nMiddleLight_PointLightBrightness = 2.0"},
-      {"1-CustomLight_Color = 255 240 200", "1-CustomLight_Color = 255 240 200\n1-CustomLight_PointLightBrightness = 1.5"},
+      {"MiddleLight_HourOff = 7",
+       "MiddleLight_HourOff = 7\nMiddleLight_PointLightBrightness = 2.0"},
+      {"1-CustomLight_Color = 255 240 200",
+       "1-CustomLight_Color = 255 240 200\n1-CustomLight_PointLightBrightness = 1.5"},
   };
   for (const auto& [from, to] : edits) {
     if (!ReplaceLine(text, from, to)) return "";

@@ -36,8 +36,8 @@ bool ReadLines(const char* path, FileLines& out) {
     // A line the readers skip; a byte-order mark alone is told apart.
     const bool behind_bom = line.number == 1 && out.starts_with_bom;
     const std::string_view rest = behind_bom ? text.substr(3) : text;
-    line.is_ignored = !split.is_header && !split.is_entry && !(behind_bom && out.bom_hides_header) &&
-                      !IsBlankLine(rest);
+    line.is_ignored = !split.is_header && !split.is_entry &&
+                      !(behind_bom && out.bom_hides_header) && !IsBlankLine(rest);
     if (split.is_header) {
       line.section = split.section;
       out.sections.push_back({line.section, out.lines.size()});

@@ -52,7 +52,8 @@ std::optional<std::string> OutOfRange(ValueRange range, double value) {
       if (value < 0 || value > 23) return "is not an hour of the day (0-23)";
       break;
     case ValueRange::kHourOrNone:
-      if (value < -1 || value > 23) return "is neither an hour of the day (0-23) nor -1 (no window)";
+      if (value < -1 || value > 23)
+        return "is neither an hour of the day (0-23) nor -1 (no window)";
       break;
     case ValueRange::kNotNegative:
       if (value < 0) return "is negative, where only 0 or more makes sense";
@@ -61,7 +62,8 @@ std::optional<std::string> OutOfRange(ValueRange range, double value) {
       if (value < 0) return "is negative: a pause below 0 is a pause of 0";
       break;
     case ValueRange::kPattern:
-      if (value < 0 || value > 2) return "is no flashing type (0 steady, 1 blink, 2 pulse): it acts as 0";
+      if (value < 0 || value > 2)
+        return "is no flashing type (0 steady, 1 blink, 2 pulse): it acts as 0";
       break;
     case ValueRange::kChannel:
       if (value < 0 || value > 255) return "is outside 0-255: only its low 8 bits count";
@@ -74,7 +76,8 @@ std::optional<std::string> OutOfRange(ValueRange range, double value) {
     case ValueRange::kStarCount:
       if (value < 0) return "is negative: the plugin makes no stars";
       if (value > kMaxStarCount) {
-        return "is more than the " + std::to_string(kMaxStarCount) + " stars the plugin makes at most";
+        return "is more than the " + std::to_string(kMaxStarCount) +
+               " stars the plugin makes at most";
       }
       break;
   }
@@ -105,9 +108,9 @@ constexpr uint32_t kFastestUpdatesPerSecond = 1000;
 // below it.
 std::optional<std::pair<Severity, std::string>> LiveStarBound(const ShootingStarSettings& s) {
   const uint64_t lifetime = LifetimeMs(s.Lifetime);
-  const std::string bound = "the plugin keeps at most " + std::to_string(kMaxShootingStars) +
-                            " shooting stars alive (" + std::to_string(kMaxShootingStars * sizeof(ShootingStar) / 1024) +
-                            " KiB)";
+  const std::string bound =
+      "the plugin keeps at most " + std::to_string(kMaxShootingStars) + " shooting stars alive (" +
+      std::to_string(kMaxShootingStars * sizeof(ShootingStar) / 1024) + " KiB)";
   if (MostLiveShootingStars(s, 0.0) == UINT64_MAX) {
     // A star on every update: as many live as the game makes updates in a lifetime.
     const uint64_t fastest = MostLiveShootingStars(s, 1000.0 / kFastestUpdatesPerSecond);
@@ -132,29 +135,37 @@ std::optional<std::pair<Severity, std::string>> LiveStarBound(const ShootingStar
 // What the settings make of the bound on the trail sprites a frame draws, said at "NumSprites".
 std::optional<std::string> TrailSpriteBound(const ShootingStarSettings& s) {
   const uint64_t sprites = TrailSpriteCount(s);
-  const std::string bound =
-      "the " + std::to_string(kMaxTrailSpritesPerFrame) + " sprites the plugin draws at most in a frame";
+  const std::string bound = "the " + std::to_string(kMaxTrailSpritesPerFrame) +
+                            " sprites the plugin draws at most in a frame";
   if (sprites > kMaxTrailSpritesPerFrame) {
     return "a trail of " + std::to_string(sprites) + " sprites is longer than " + bound +
            ": only its first " + std::to_string(kMaxTrailSpritesPerFrame) + " are drawn";
   }
   const bool every_update = MostLiveShootingStars(s, 0.0) == UINT64_MAX;
   const uint64_t live = std::min<uint64_t>(
-      MostLiveShootingStars(s, every_update ? 1000.0 / kFastestUpdatesPerSecond : 0.0), kMaxShootingStars);
+      MostLiveShootingStars(s, every_update ? 1000.0 / kFastestUpdatesPerSecond : 0.0),
+      kMaxShootingStars);
   if (live * sprites <= kMaxTrailSpritesPerFrame) return std::nullopt;
   return "up to " + std::to_string(live) + " shooting stars alive at once" +
-         (every_update ? " (at " + std::to_string(kFastestUpdatesPerSecond) + " updates a second)" : "") +
-         " with " + std::to_string(sprites) + " sprites each make " + std::to_string(live * sprites) +
-         " sprites a frame, more than " + bound + ": the trails of the later stars are cut short";
+         (every_update ? " (at " + std::to_string(kFastestUpdatesPerSecond) + " updates a second)"
+                       : "") +
+         " with " + std::to_string(sprites) + " sprites each make " +
+         std::to_string(live * sprites) + " sprites a frame, more than " + bound +
+         ": the trails of the later stars are cut short";
 }
 
 // ---------------------------------------------------------------------------------------------
 // What of a value the plugin reads
 
-bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool IsDigitAt(std::string_view text, size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; }
+bool IsCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool IsDigitAt(std::string_view text, size_t at) {
+  return at < text.size() && text[at] >= '0' && text[at] <= '9';
+}
 bool IsHexDigitAt(std::string_view text, size_t at) {
-  return IsDigitAt(text, at) || (at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at])));
+  return IsDigitAt(text, at) ||
+         (at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at])));
 }
 
 std::string_view TrimCSpace(std::string_view text) {
@@ -186,7 +197,8 @@ std::string HexInDecimal(std::string_view digits, bool negative) {
 
 // When the plugin reads a number at the start of a value of one number and not the whole text:
 // "is read as 1: ...", with what to write instead.
-std::optional<Statement> ReadInPart(const std::string& key, const std::string& value, SettingsValueKind kind) {
+std::optional<Statement> ReadInPart(const std::string& key, const std::string& value,
+                                    SettingsValueKind kind) {
   const bool whole = kind == SettingsValueKind::kInt;
   const size_t length = whole ? IntPrefixLength(value) : FloatPrefixLength(value);
   const std::string_view rest = std::string_view(value).substr(length);
@@ -196,10 +208,12 @@ std::optional<Statement> ReadInPart(const std::string& key, const std::string& v
   const char next = rest.front();
   if (whole && (next == '.' || next == ',') && IsDigitAt(rest, 1)) {
     return Statement{Severity::kWarning, "not-whole-number",
-                     said + Quoted(key) + " takes a whole number, and the plugin reads no further than the \"" +
+                     said + Quoted(key) +
+                         " takes a whole number, and the plugin reads no further than the \"" +
                          std::string(1, next) + "\""};
   }
-  const std::string_view digits = read.back() == '0' && read.size() <= 2 ? rest.substr(1) : std::string_view();
+  const bool zero = read == "0" || read == "+0" || read == "-0";
+  const std::string_view digits = zero ? rest.substr(1) : std::string_view();
   if (whole && (next == 'x' || next == 'X') && IsHexDigitAt(digits, 0)) {
     std::string text = said + "whole numbers are read in decimal only";
     if (const std::string decimal = HexInDecimal(digits, read.front() == '-'); !decimal.empty()) {
@@ -207,8 +221,10 @@ std::optional<Statement> ReadInPart(const std::string& key, const std::string& v
     }
     return Statement{Severity::kWarning, "hexadecimal", text};
   }
-  const bool exponent = (next == 'e' || next == 'E') &&
-                        (IsDigitAt(rest, 1) || ((rest.size() > 1 && (rest[1] == '+' || rest[1] == '-')) && IsDigitAt(rest, 2)));
+  const bool exponent =
+      (next == 'e' || next == 'E') &&
+      (IsDigitAt(rest, 1) ||
+       ((rest.size() > 1 && (rest[1] == '+' || rest[1] == '-')) && IsDigitAt(rest, 2)));
   if (whole && exponent) {
     std::string text = said + "whole numbers are read without an exponent";
     // What the text means as a decimal, when that is a whole number.
@@ -259,7 +275,8 @@ void ListNotes(const std::string& value, SettingsValueKind kind, std::vector<Sta
   const bool colour = kind == SettingsValueKind::kColourList;
   const ListReadSpans spans = colour ? ColourListSpans(value) : VectorListSpans(value);
   const bool separators = value.find(',') != std::string::npos && CommasSeparate(value, kind);
-  // A number that the read ends inside of its word.
+  // Numbers read short of the end of their word ("50.5" as 50); `ends_at_cut` when the list ends
+  // where the last of them was cut.
   bool ends_at_cut = false;
   for (int i = 0; i < spans.count; ++i) {
     size_t word_end = spans.begin[i];
@@ -269,12 +286,14 @@ void ListNotes(const std::string& value, SettingsValueKind kind, std::vector<Sta
     if (cut == ',' && separators) continue;  // told below
     const std::string word = value.substr(spans.begin[i], word_end - spans.begin[i]);
     const std::string read = value.substr(spans.begin[i], spans.end[i] - spans.begin[i]);
-    std::string phrase = "reads its " + std::string(Ordinal(i)) + " number, " + Quoted(word) + ", as " + read;
+    std::string phrase =
+        "reads its " + std::string(Ordinal(i)) + " number, " + Quoted(word) + ", as " + read;
     const char* code = "trailing-text";
     const bool zero = read == "0" || read == "+0" || read == "-0";
     if (zero && (cut == 'x' || cut == 'X') && IsHexDigitAt(word, read.size() + 1)) {
       phrase += ": numbers in a list are read in decimal only";
-      const std::string decimal = HexInDecimal(std::string_view(word).substr(read.size() + 1), read.front() == '-');
+      const std::string decimal =
+          HexInDecimal(std::string_view(word).substr(read.size() + 1), read.front() == '-');
       if (colour && !decimal.empty()) phrase += ": write " + Quoted(decimal);
       code = "hexadecimal";
     } else if (colour && (cut == '.' || cut == ',')) {
@@ -304,7 +323,8 @@ void ListNotes(const std::string& value, SettingsValueKind kind, std::vector<Sta
     phrases.push_back({Severity::kWarning, code, phrase});
   } else if (spans.stop < value.size() && !ends_at_cut) {
     phrases.push_back({Severity::kWarning, "trailing-text",
-                       "has more than 3 numbers: the rest, " + Quoted(value.substr(spans.stop)) + ", is not read"});
+                       "has text after its 3 numbers: the rest, " + Quoted(value.substr(spans.stop)) +
+                           ", is not read"});
   }
   if (!colour) return;
   const IntList3 list = ParseColourList(value);
@@ -312,11 +332,13 @@ void ListNotes(const std::string& value, SettingsValueKind kind, std::vector<Sta
   for (int i = 0; i < list.count; ++i) {
     const int32_t number = list.values[i];
     if (number < 0 || number > 255) {
-      outside.push_back(std::to_string(number) + " as " + std::to_string(static_cast<uint8_t>(number)));
+      outside.push_back(std::to_string(number) + " as " +
+                        std::to_string(static_cast<uint8_t>(number)));
     }
   }
   if (outside.empty()) return;
-  std::string phrase = "holds numbers outside 0-255, of which only the low 8 bits count: it is taken ";
+  std::string phrase =
+      "holds numbers outside 0-255, of which only the low 8 bits count: it is taken ";
   for (size_t i = 0; i < outside.size(); ++i) {
     phrase += (i == 0 ? "" : i + 1 == outside.size() ? " and " : ", ") + outside[i];
   }
@@ -385,18 +407,22 @@ std::vector<std::string> VehicleKeyGuesses(const std::string& key) {
 
   std::string number = "N";
   size_t digits = 0;
-  while (digits < head.size() && (std::isdigit(static_cast<unsigned char>(head[digits])) || (digits == 0 && head[0] == '-'))) ++digits;
+  while (digits < head.size() && (std::isdigit(static_cast<unsigned char>(head[digits])) ||
+                                  (digits == 0 && head[0] == '-')))
+    ++digits;
   if (digits > 0 && head != "-") number = head.substr(0, digits);
   const std::string custom = number + std::string(kVehicleCustomLightInfix) + field;
   if (head.find("custom") != std::string::npos || digits > 0) return {custom};
   std::vector<std::string> guesses;
   for (size_t group = 0; group < kFixedLightPrefixes.size(); ++group) {
-    const std::string name = Lower(kFixedLightPrefixes[group]).substr(0, kFixedLightPrefixes[group].size() - 6);
+    const std::string name =
+        Lower(kFixedLightPrefixes[group]).substr(0, kFixedLightPrefixes[group].size() - 6);
     if (head.find(name) != std::string::npos) guesses.push_back(FixedLightKeyName(group, field));
   }
   if (guesses.size() == 1) return guesses;
   guesses.clear();
-  for (size_t group = 0; group < kFixedLightPrefixes.size(); ++group) guesses.push_back(FixedLightKeyName(group, field));
+  for (size_t group = 0; group < kFixedLightPrefixes.size(); ++group)
+    guesses.push_back(FixedLightKeyName(group, field));
   guesses.push_back(custom);
   return guesses;
 }
@@ -443,9 +469,11 @@ class LineReport {
     Finding finding;
     finding.line = line;
     finding.severity = Severity::kNote;
-    for (const Statement& statement : statements_) finding.severity = std::min(finding.severity, statement.severity);
+    for (const Statement& statement : statements_)
+      finding.severity = std::min(finding.severity, statement.severity);
     for (const Statement& statement : statements_) {
-      if (finding.code.empty() && statement.severity == finding.severity) finding.code = statement.code;
+      if (finding.code.empty() && statement.severity == finding.severity)
+        finding.code = statement.code;
       finding.message += (finding.message.empty() ? "" : "; ") + statement.text;
     }
     finding.key = key;
@@ -480,7 +508,9 @@ class Checker {
   const FileLine& Line(size_t index) const { return file_.lines[index]; }
   const LoaderRun& RunOf(const LineRead& read) const { return runs_.runs[read.run]; }
   const KeyUse& UseOf(const LineRead& read) const { return runs_.runs[read.run].uses[read.use]; }
-  size_t IndexOf(const LoaderRun& run) const { return static_cast<size_t>(&run - runs_.runs.data()); }
+  size_t IndexOf(const LoaderRun& run) const {
+    return static_cast<size_t>(&run - runs_.runs.data());
+  }
 
   // Whether line `index` feeds the table of `run`.
   bool Feeds(const LoaderRun& run, size_t index) const {
@@ -512,7 +542,8 @@ class Checker {
     std::map<int32_t, const LoaderRun*> next;
     for (auto run = runs_.runs.rbegin(); run != runs_.runs.rend(); ++run) {
       if (run->scope != TableScope::kVehicleSection || !run->accepted) continue;
-      if (const auto found = next.find(run->model); found != next.end()) replaced_by_[&*run] = found->second;
+      if (const auto found = next.find(run->model); found != next.end())
+        replaced_by_[&*run] = found->second;
       next[run->model] = &*run;
     }
   }
@@ -520,7 +551,8 @@ class Checker {
   // A model section whose lines the vehicle lights read to no effect: it makes no light set, or a
   // later section replaces its set. What it holds is told at its header, not key by key.
   bool Unused(const LoaderRun& run) const {
-    return run.scope == TableScope::kVehicleSection && (!run.accepted || replaced_by_.contains(&run));
+    return run.scope == TableScope::kVehicleSection &&
+           (!run.accepted || replaced_by_.contains(&run));
   }
 
   // For every key that a loader found in its table, every line that gave the key to it; the reads
@@ -551,7 +583,8 @@ class Checker {
         if (use.text == nullptr || !seen.insert(use.key).second) continue;
         const auto found = occurrences.find(use.key);
         if (found == occurrences.end()) continue;
-        for (const size_t index : found->second) reads_[index].push_back({r, u, found->second.back()});
+        for (const size_t index : found->second)
+          reads_[index].push_back({r, u, found->second.back()});
       }
     }
   }
@@ -598,7 +631,9 @@ class Checker {
   }
 
   // The model section run on section `section` of the file, if it is one.
-  const LoaderRun* VehicleRunOf(int section) const { return section < 0 ? nullptr : vehicle_run_of_[section]; }
+  const LoaderRun* VehicleRunOf(int section) const {
+    return section < 0 ? nullptr : vehicle_run_of_[section];
+  }
 
   // A section that the vehicle lights pass over as a whole, or whose set they throw away: what
   // stands in it for them is told at its header.
@@ -630,16 +665,20 @@ class Checker {
   void CheckByteOrderMark(size_t index, LineReport& report) {
     const FileLine& line = Line(index);
     const std::string bom =
-        "the file begins with a UTF-8 byte-order mark, which the plugin reads as part of the first line";
-    // The line's key or header, spoilt, is read by nothing: without the line the plugin does the same.
+        "the file begins with a UTF-8 byte-order mark, which the plugin reads as part of the first "
+        "line";
+    // The line's key or header, spoilt, is read by nothing: without the line the plugin does the
+    // same.
     if (line.is_entry) {
       const std::string meant(TrimSettingsBlanks(std::string_view(line.key).substr(3)));
       report.Say(Severity::kError, "byte-order-mark",
-                 bom + ": its key is " + Quoted(line.key) + ", not " + Quoted(meant) + "; save the file without it",
+                 bom + ": its key is " + Quoted(line.key) + ", not " + Quoted(meant) +
+                     "; save the file without it",
                  true);
     } else if (file_.bom_hides_header) {
       report.Say(Severity::kError, "byte-order-mark",
-                 bom + ": the section header on it is not recognised; save the file without it", true);
+                 bom + ": the section header on it is not recognised; save the file without it",
+                 true);
     } else {
       report.Say(Severity::kNote, "byte-order-mark",
                  bom + ", harmless while that line holds no key and no section header", true);
@@ -649,7 +688,8 @@ class Checker {
   // The line that holds the Ctrl-Z byte which ends the file: deleting it deletes the byte, so it is
   // never a line without effect.
   void CheckEndOfText(LineReport& report) {
-    const std::string byte = "a Ctrl-Z byte (0x1A) in this line ends the file for the plugin, which reads it as text";
+    const std::string byte =
+        "a Ctrl-Z byte (0x1A) in this line ends the file for the plugin, which reads it as text";
     if (!file_.text_after_end) {
       report.Say(Severity::kNote, "end-of-text", byte + ", harmless as nothing follows it", false);
       return;
@@ -657,7 +697,9 @@ class Checker {
     const int after = file_.lines_after_end;
     report.Say(Severity::kWarning, "end-of-text",
                byte + ": what follows the byte" +
-                   (after > 0 ? " and the " + std::to_string(after) + (after == 1 ? " line" : " lines") + " after this one" : "") +
+                   (after > 0 ? " and the " + std::to_string(after) +
+                                    (after == 1 ? " line" : " lines") + " after this one"
+                              : "") +
                    " are not read; delete the byte",
                false);
   }
@@ -734,14 +776,15 @@ class Checker {
     const FileLine& line = Line(index);
     const KeyUse& first = UseOf(*failers.front());
     report.error = first.error;
-    std::string message = Quoted(line.key) + " = " + Quoted(line.value) + " " + ConversionProblem(first.error, line.value);
+    std::string message = Quoted(line.key) + " = " + Quoted(line.value) + " " +
+                          ConversionProblem(first.error, line.value);
     bool effect = false;
     for (size_t i = 0; i < failers.size(); ++i) {
       message += (i == 0 ? ": " : "; ") + FailureClause(*failers[i], effect);
     }
     for (const LineRead* read : stoppers) {
-      message += "; " + Says(RunOf(*read), "does", "do") + " not read it, as " + They(RunOf(*read)) +
-                 " stopped at " + StopLine(RunOf(*read)) + " already";
+      message += "; " + Says(RunOf(*read), "does", "do") + " not read it, as " +
+                 They(RunOf(*read)) + " stopped at " + StopLine(RunOf(*read)) + " already";
     }
     report.Say(Severity::kError, "conversion-error", message, !effect);
     for (const LineRead* read : failers) TellFixedLightOff(index, RunOf(*read), report);
@@ -758,8 +801,8 @@ class Checker {
     if (occurrences.size() > 1) {
       effect = true;
       const FileLine& earlier = Line(occurrences[occurrences.size() - 2]);
-      hidden = ", and " + Says(run, "does", "do") + " not take the earlier " + Quoted(use.key) + " at " +
-               LineRef(earlier) + " instead";
+      hidden = ", and " + Says(run, "does", "do") + " not take the earlier " + Quoted(use.key) +
+               " at " + LineRef(earlier) + " instead";
     }
     bool stops = false;
     std::vector<size_t> skipped;  // lines of the later keys that are present
@@ -774,14 +817,16 @@ class Checker {
       // A custom light field keeps what a spelling of its key before this one set.
       const auto field = custom_fields_[read.run].find(read.use);
       if (field != custom_fields_[read.run].end() && field->second.setter) {
-        return Quoted(use.key) + " keeps its value from " + UseAt(run, *field->second.setter) + hidden;
+        return Quoted(use.key) + " keeps its value from " + UseAt(run, *field->second.setter) +
+               hidden;
       }
       return Quoted(use.key) + " keeps its default" + hidden;
     }
     effect = effect || !skipped.empty();
     std::sort(skipped.begin(), skipped.end());
-    std::string clause = Says(run, "stops", "stop") + " here: " + Quoted(use.key) + " and the keys " +
-                         They(run) + (run.plural ? " read" : " reads") + " after it keep their defaults";
+    std::string clause = Says(run, "stops", "stop") + " here: " + Quoted(use.key) +
+                         " and the keys " + They(run) + (run.plural ? " read" : " reads") +
+                         " after it keep their defaults";
     for (size_t i = 0; i < skipped.size(); ++i) {
       clause += i == 0 ? ", in this file " : i + 1 == skipped.size() ? " and " : ", ";
       clause += Quoted(Line(skipped[i]).key) + " (" + LineRef(Line(skipped[i])) + ")";
@@ -798,9 +843,10 @@ class Checker {
     const std::string offset = FixedLightKeyName(*group, kVehicleLightFields[0].name);
     if (FindValue(run.table, offset) != nullptr) return false;
     report.Say(Severity::kWarning, "light-not-enabled",
-               Quoted(key) + " does nothing: the " + FixedLightName(*group) + " is on only when its " +
-                   Quoted(offset) + " is given, and section " + Section(run.section) +
-                   " has none; add " + Quoted(offset + " = x y z") + " to place it",
+               Quoted(key) + " does nothing: the " + FixedLightName(*group) +
+                   " is on only when its " + Quoted(offset) + " is given, and section " +
+                   Section(run.section) + " has none; add " + Quoted(offset + " = x y z") +
+                   " to place it",
                true);
     return true;
   }
@@ -808,7 +854,8 @@ class Checker {
   // A custom light key whose field another spelling of the light's number sets after it.
   bool TellLosingSpelling(const LineRead& read, LineReport& report) const {
     const auto field = custom_fields_[read.run].find(read.use);
-    if (field == custom_fields_[read.run].end() || !field->second.setter || *field->second.setter == read.use) {
+    if (field == custom_fields_[read.run].end() || !field->second.setter ||
+        *field->second.setter == read.use) {
       return false;
     }
     const LoaderRun& run = RunOf(read);
@@ -817,11 +864,13 @@ class Checker {
     const std::optional<int32_t> number = CustomLightNumber(use.key);
     const SettingsKey<VehicleLight>* row = CustomLightField(use.key);
     report.Say(Severity::kError, "custom-light-spelling",
-               Quoted(use.key) + " sets nothing: " + UseAt(run, *field->second.setter) + " also sets the " +
-                   std::string(row->name) + " of custom light " + std::to_string(*number) +
+               Quoted(use.key) + " sets nothing: " + UseAt(run, *field->second.setter) +
+                   " also sets the " + std::string(row->name) + " of custom light " +
+                   std::to_string(*number) +
                    ", and the plugin takes that one, as it reads a section's custom light keys in "
                    "ascending order of their text and keeps the last; write the number one way (" +
-                   Quoted(setter.key.substr(0, setter.key.find(kVehicleCustomLightInfix) + 1)) + ")",
+                   Quoted(setter.key.substr(0, setter.key.find(kVehicleCustomLightInfix) + 1)) +
+                   ")",
                true);
     return true;
   }
@@ -835,10 +884,11 @@ class Checker {
       const LoaderRun& run = RunOf(*read);
       const std::optional<ValueRange> range = RangeOf(run, UseOf(*read).key);
       if (range == ValueRange::kDiscarded) {
-        report.Say(Severity::kNote, "no-effect",
-                   Quoted(line.key) + " is read as a whole number and thrown away: it has no effect, as " +
-                       Says(run, "applies", "apply") + " the game's scene check to every element alike",
-                   true);
+        report.Say(
+            Severity::kNote, "no-effect",
+            Quoted(line.key) + " is read as a whole number and thrown away: it has no effect, as " +
+                Says(run, "applies", "apply") + " the game's scene check to every element alike",
+            true);
       } else if (!TellFixedLightOff(index, run, report) && !TellLosingSpelling(*read, report)) {
         effective.push_back(read);
       }
@@ -858,10 +908,12 @@ class Checker {
     if (use.kind == SettingsValueKind::kColourList || use.kind == SettingsValueKind::kVectorList) {
       ListNotes(line.value, use.kind, phrases);
     } else {
-      if (auto partly = ReadInPart(use.key, line.value, use.kind)) phrases.push_back(std::move(*partly));
+      if (auto partly = ReadInPart(use.key, line.value, use.kind))
+        phrases.push_back(std::move(*partly));
       if (const std::optional<ValueRange> range = RangeOf(run, use.key)) {
-        const double value = use.kind == SettingsValueKind::kFloat ? static_cast<double>(ParseFloat(line.value))
-                                                                    : static_cast<double>(ParseInt(line.value));
+        const double value = use.kind == SettingsValueKind::kFloat
+                                 ? static_cast<double>(ParseFloat(line.value))
+                                 : static_cast<double>(ParseInt(line.value));
         if (const auto problem = OutOfRange(*range, value)) {
           phrases.push_back({Severity::kWarning, "out-of-range", *problem});
         }
@@ -881,7 +933,8 @@ class Checker {
     if (run.settings_loader == &kShootingStarsLoader) TellShootingStarBounds(run, use, report);
   }
 
-  // The bounds that the shooting stars' settings can reach, at the line of the key that drives each.
+  // The bounds that the shooting stars' settings can reach, at the line of the key that drives
+  // each.
   void TellShootingStarBounds(const LoaderRun& run, const KeyUse& use, LineReport& report) {
     ShootingStarSettings settings;
     ConvertShootingStarSettings(run.table, settings);
@@ -915,9 +968,10 @@ class Checker {
     if (whole != nullptr && own != nullptr) {
       if (RunOf(*whole).loader == RunOf(*own).loader) return;
       report.Say(Severity::kWarning, "shared-key",
-                 Quoted(line.key) + " here is a key of the " + RunOf(*own).loader + " and also of the " +
-                     RunOf(*whole).loader + ", which " + (RunOf(*whole).plural ? "read " : "reads ") +
-                     Quoted(line.key) + " anywhere in the file and takes its last occurrence, this one",
+                 Quoted(line.key) + " here is a key of the " + RunOf(*own).loader +
+                     " and also of the " + RunOf(*whole).loader + ", which " +
+                     (RunOf(*whole).plural ? "read " : "reads ") + Quoted(line.key) +
+                     " anywhere in the file and takes its last occurrence, this one",
                  false);
       return;
     }
@@ -928,13 +982,15 @@ class Checker {
       const LoaderRun& stopped = RunOf(*stopper);
       const LoaderRun& everywhere = taking.scope == TableScope::kWholeFile ? taking : stopped;
       const LoaderRun& here = taking.scope == TableScope::kWholeFile ? stopped : taking;
-      std::string message = Quoted(line.key) + " here is a key of the " + here.loader + " and also of the " +
-                            everywhere.loader + ", which " + (everywhere.plural ? "read " : "reads ") +
-                            Quoted(line.key) + " anywhere in the file: ";
+      std::string message = Quoted(line.key) + " here is a key of the " + here.loader +
+                            " and also of the " + everywhere.loader + ", which " +
+                            (everywhere.plural ? "read " : "reads ") + Quoted(line.key) +
+                            " anywhere in the file: ";
       message += Says(taking, "takes", "take") + " this one";
       if (&taking == &everywhere) message += ", its last occurrence";
-      message += ", but " + Says(stopped, "does", "do") + " not read it, as " + They(stopped) + " stopped at " +
-                 StopLine(stopped) + ", and " + (stopped.plural ? "keep " : "keeps ") + Their(stopped) + " default";
+      message += ", but " + Says(stopped, "does", "do") + " not read it, as " + They(stopped) +
+                 " stopped at " + StopLine(stopped) + ", and " +
+                 (stopped.plural ? "keep " : "keeps ") + Their(stopped) + " default";
       report.Say(Severity::kWarning, "shared-key", message, false);
     }
   }
@@ -950,7 +1006,8 @@ class Checker {
   }
 
   // A line that every loader reading it passes over for a later one.
-  void TellOverridden(size_t index, const std::vector<const LineRead*>& passers, LineReport& report) {
+  void TellOverridden(size_t index, const std::vector<const LineRead*>& passers,
+                      LineReport& report) {
     const FileLine& line = Line(index);
     // The loader of the line's own section says most about why it is passed over.
     const LineRead* read = passers.back();
@@ -966,8 +1023,8 @@ class Checker {
       where = " in section " + Section(file_.sections[winner.section_index].name);
     }
     report.Say(Severity::kError, "overridden",
-               Quoted(line.key) + " is not read here: " + Says(RunOf(*read), "takes", "take") + " the later " +
-                   Quoted(line.key) + " at " + LineRef(winner) + where,
+               Quoted(line.key) + " is not read here: " + Says(RunOf(*read), "takes", "take") +
+                   " the later " + Quoted(line.key) + " at " + LineRef(winner) + where,
                true);
   }
 
@@ -976,20 +1033,25 @@ class Checker {
     const FileLine& line = Line(index);
     // A header with "=" in it, a key the byte-order mark spoilt, a section passed over: told once,
     // elsewhere.
-    if (line.is_header || (line.number == 1 && file_.starts_with_bom) || InUnusedVehicleSection(line)) return;
+    if (line.is_header || (line.number == 1 && file_.starts_with_bom) ||
+        InUnusedVehicleSection(line))
+      return;
     report.key = line.key;
     if (IsCustomLightKey(line.key) && VehicleRunOf(line.section_index) != nullptr) {
       CheckCustomLightKey(index, report);
-    } else if (places_.contains(line.key) || vehicle_keys_.contains(line.key) || IsCustomLightKey(line.key)) {
+    } else if (places_.contains(line.key) || vehicle_keys_.contains(line.key) ||
+               IsCustomLightKey(line.key)) {
       CheckOutsideSection(index, report);
     } else if (line.key.empty()) {
-      report.Say(Severity::kError, "unknown-key", "this line has no key before \"=\": nothing reads it", true);
+      report.Say(Severity::kError, "unknown-key",
+                 "this line has no key before \"=\": nothing reads it", true);
     } else {
       std::string message = "unknown key " + Quoted(line.key) + ": nothing in the plugin reads it";
       std::vector<std::string> guesses;
       if (const std::string near = ClosestKey(line.key, vocabulary_); !near.empty()) {
         guesses.push_back(near);
-      } else if (VehicleRunOf(line.section_index) != nullptr || Lower(line.key).find("light") != std::string::npos) {
+      } else if (VehicleRunOf(line.section_index) != nullptr ||
+                 Lower(line.key).find("light") != std::string::npos) {
         guesses = VehicleKeyGuesses(line.key);
       }
       if (!guesses.empty()) message += "; " + DidYouMean(guesses);
@@ -1054,8 +1116,10 @@ class Checker {
       }
     }
     std::string message = Quoted(line.key) + " names no custom light field, so it sets nothing";
-    message += other.empty() ? ", though it still makes custom light " + std::to_string(*light) + " exist"
-                             : " (custom light " + std::to_string(*light) + " is made by " + Quoted(other) + ")";
+    message +=
+        other.empty()
+            ? ", though it still makes custom light " + std::to_string(*light) + " exist"
+            : " (custom light " + std::to_string(*light) + " is made by " + Quoted(other) + ")";
     std::vector<std::string> fields;
     for (const SettingsKey<VehicleLight>& field : kVehicleLightFields) {
       fields.push_back(number + std::string(kVehicleCustomLightInfix) + std::string(field.name));
@@ -1077,34 +1141,41 @@ class Checker {
     if (run == nullptr) {
       if (name.find(kVehicleSectionMark) == std::string::npos) return;
       severity = Severity::kNote;
-      message = "section " + Section(name) + " is skipped: the vehicle lights pass over sections whose name begins with \"" +
+      message = "section " + Section(name) +
+                " is skipped: the vehicle lights pass over sections whose name begins with \"" +
                 std::string(kVehicleSectionOff) + "\"";
     } else if (run->accepted) {
       const auto found = replaced_by_.find(run);
       if (found == replaced_by_.end()) return;
       const LoaderRun& later = *found->second;
       code = "section-replaced";
-      message = "section " + Section(run->section) + " is not used: section " + Section(later.section) + " at " +
-                LineRef(Line(file_.sections[later.section_index].header)) + " sets the lights of model " +
-                std::to_string(run->model) + " again and replaces these whole";
+      message = "section " + Section(run->section) + " is not used: section " +
+                Section(later.section) + " at " +
+                LineRef(Line(file_.sections[later.section_index].header)) +
+                " sets the lights of model " + std::to_string(run->model) +
+                " again and replaces these whole";
     } else {
       const std::string model = Quoted(std::string(kVehicleModelKey.name));
       std::string why = "it has no " + model;
       for (const KeyUse& use : run->uses) {
         if (use.key != kVehicleModelKey.name || use.text == nullptr) continue;
         why = "its " + model + " = " + Quoted(*use.text);
-        if (const std::optional<size_t> at = LineOfUse(*run, use)) why += " at " + LineRef(Line(*at));
-        why += use.error.empty() ? " makes no light set" : " " + ConversionProblem(use.error, *use.text);
+        if (const std::optional<size_t> at = LineOfUse(*run, use))
+          why += " at " + LineRef(Line(*at));
+        why += use.error.empty() ? " makes no light set"
+                                 : " " + ConversionProblem(use.error, *use.text);
         report.error = use.error;
       }
       message = "section " + Section(name) + " is skipped: " + why;
     }
-    // The section, header and lines, has no effect unless another loader reads one of its lines.
+    // The section, header and lines, has no effect unless another loader reads one of its lines, or
+    // it holds the Ctrl-Z byte that ends the file.
     const auto [first, end] = BodyOf(section);
-    bool read_elsewhere = false;
-    for (size_t line = first; line < end; ++line) read_elsewhere = read_elsewhere || !reads_[line].empty();
+    bool effect = file_.end_of_text_line >= Line(index).number &&
+                  file_.end_of_text_line <= Line(end - 1).number;
+    for (size_t line = first; line < end; ++line) effect = effect || !reads_[line].empty();
     report.last_line = Line(end - 1).number;
-    report.Say(severity, code, message, !read_elsewhere);
+    report.Say(severity, code, message, !effect);
   }
 
   const FileLines& file_;
@@ -1115,8 +1186,9 @@ class Checker {
   // For each run, the custom light field keys of each use of a custom light key.
   std::vector<std::map<size_t, CustomFieldKeys>> custom_fields_;
   std::vector<const LoaderRun*> vehicle_run_of_;  // by section of the file
-  std::map<const LoaderRun*, const LoaderRun*> replaced_by_;  // model section: the next of its model
-  std::vector<std::string> vocabulary_;  // in the order first asked for
+  std::map<const LoaderRun*, const LoaderRun*>
+      replaced_by_;                                    // model section: the next of its model
+  std::vector<std::string> vocabulary_;                // in the order first asked for
   std::map<std::string, std::vector<size_t>> places_;  // key: the runs that ask for it
   std::set<std::string> vehicle_keys_;
   std::vector<Finding> findings_;

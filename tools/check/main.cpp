@@ -24,10 +24,11 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: nightglass-check [--json] [PATH]\n"
-    "Explains what the settings file PATH does to the plugin, one finding a line that says what each\n"
-    "part of the plugin reading it does with it: values that do not convert or that it reads only in\n"
-    "part (a decimal comma, 1.5 or 0x40 where a whole number is read), keys that nothing reads, keys\n"
-    "read without effect or shared between sections, lists and values out of their range.\n"
+    "Explains what the settings file PATH does to the plugin, one finding a line that says\n"
+    "what each part of the plugin reading it does with it: values that are not numbers or\n"
+    "that it reads only in part (a decimal comma, 1.5 or 0x40 where a whole number is\n"
+    "read), keys that nothing reads, keys read without effect or shared between sections,\n"
+    "lists and values out of their range.\n"
     "Without PATH, checks the file the plugin reads: Nightglass.ini, plugins/Nightglass.ini or\n"
     "scripts/Nightglass.ini below the current folder, the first that exists.\n"
     "  --json  one JSON object per finding and line, with the plugin's own text of a conversion\n"
