@@ -49,6 +49,8 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using claims::JoinLines;
+using claims::SplitLines;
 
 // The lines of the example with its switches on that the scene cannot show a change of, and why.
 const std::map<std::string, std::string> kCannotShow = {};
@@ -60,23 +62,6 @@ std::string ReadFile(const fs::path& path) {
 
 void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return lines;
-}
-
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + '\n';
-  return text;
 }
 
 // The longest trace the test waits for: a hundred times the scene's trace with the example.

@@ -14,24 +14,6 @@ namespace claims {
 
 namespace {
 
-// The file as lines without their line ends.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return lines;
-}
-
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + '\n';
-  return text;
-}
-
 bool IsNumberText(std::string_view text) {
   if (text.empty()) return false;
   size_t at = text[0] == '-' || text[0] == '+' ? 1 : 0;
@@ -538,6 +520,23 @@ class Damager {
 
 Variant Damage(const std::string& original, uint32_t seed) {
   return Damager(original, seed).Make();
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + '\n';
+  return text;
 }
 
 }  // namespace claims

@@ -19,4 +19,8 @@ struct Variant {
 // Variant `seed` of `original` (a file of LF-ended lines).
 Variant Damage(const std::string& original, uint32_t seed);
 
+// A file as its lines without their line ends, and lines as a file of LF-ended lines.
+std::vector<std::string> SplitLines(const std::string& text);
+std::string JoinLines(const std::vector<std::string>& lines);
+
 }  // namespace claims
