@@ -885,7 +885,7 @@ class Checker {
       const std::optional<ValueRange> range = RangeOf(run, UseOf(*read).key);
       if (range == ValueRange::kDiscarded) {
         report.Say(
-            Severity::kNote, "no-effect",
+            Severity::kNote, "read-without-effect",
             Quoted(line.key) + " is read as a whole number and thrown away: it has no effect, as " +
                 Says(run, "applies", "apply") + " the game's scene check to every element alike",
             true);
