@@ -203,8 +203,11 @@ SettingsCheck CheckSettings(const std::string& settings_file) {
     check.runs = RunLoaders(settings_file.c_str(), check.lines);
     check.findings = CheckSettingsFile(check.lines, check.runs);
   } catch (const std::exception& e) {
-    check.findings.push_back(
-        {0, Severity::kError, "unchecked", "", std::string("the file could not be checked: ") + e.what()});
+    Finding unchecked;
+    unchecked.severity = Severity::kError;
+    unchecked.code = "unchecked";
+    unchecked.message = std::string("the file could not be checked: ") + e.what();
+    check.findings.push_back(unchecked);
   }
   return check;
 }
