@@ -206,7 +206,8 @@ size_t HexFloatLength(std::string_view text) noexcept {
 // Reads a float by the strtof rules from `text`: white space, an optional sign, then a decimal
 // number, a hexadecimal one after "0x", or "inf", "infinity", "nan", "nan(...)". A result that
 // rounds to a subnormal is kept; only overflow to infinity and underflow to zero are out of range.
-Outcome ReadStrtofFloat(std::string_view text, float& out) noexcept {
+// `end` is set past the number read, when there is one.
+Outcome ReadStrtofFloat(std::string_view text, float& out, size_t& end) noexcept {
   size_t pos = SkipCSpace(text, 0);
   bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
@@ -228,11 +229,13 @@ Outcome ReadStrtofFloat(std::string_view text, float& out) noexcept {
   } else if (const size_t length = DecimalPrefix(rest);
              length != 0 && ExactlyRoundedDecimal(rest.substr(0, length), value)) {
     out = negative ? -value : value;
+    end = pos + length;
     return Outcome::kOk;
   } else {
     result = std::from_chars(rest.data(), rest.data() + rest.size(), value);
   }
   if (result.ec == std::errc::invalid_argument) return Outcome::kInvalid;
+  end = static_cast<size_t>(result.ptr - text.data());
   if (result.ec == std::errc::result_out_of_range) return Outcome::kOutOfRange;
   out = negative ? -value : value;
   return Outcome::kOk;
@@ -321,7 +324,8 @@ int32_t ParseInt(const std::string& text) {
 float ParseFloat(const std::string& text) {
   constexpr SettingsValueKind kKind = SettingsValueKind::kFloat;
   float value = 0.0f;
-  switch (ReadStrtofFloat(text, value)) {
+  size_t end = 0;
+  switch (ReadStrtofFloat(text, value, end)) {
     case Outcome::kOk:
       ReportConverted(text, kKind, nullptr);
       return value;
@@ -354,6 +358,51 @@ FloatList3 ParseVectorList(const std::string& text) noexcept {
   while (list.count < 3 && StreamReadFloat(text, pos, list.values[list.count])) ++list.count;
   ReportConverted(text, SettingsValueKind::kVectorList, nullptr);
   return list;
+}
+
+size_t IntPrefixLength(std::string_view text) noexcept {
+  size_t pos = SkipCSpace(text, 0);
+  int32_t value = 0;
+  return ReadDecimalInt(text, pos, value) == Outcome::kInvalid ? 0 : pos;
+}
+
+size_t FloatPrefixLength(std::string_view text) noexcept {
+  float value = 0.0f;
+  size_t end = 0;
+  return ReadStrtofFloat(text, value, end) == Outcome::kInvalid ? 0 : end;
+}
+
+namespace {
+
+// The spans of the reads of one list, made by `read` as the list's parse makes them.
+template <typename Value, typename Read>
+ListReadSpans SpansOf(std::string_view text, Read read) noexcept {
+  ListReadSpans spans;
+  size_t pos = 0;
+  Value value{};
+  while (spans.count < 3) {
+    const size_t begin = SkipCSpace(text, pos);
+    pos = begin;
+    if (!read(text, pos, value)) {
+      spans.stop = begin;
+      return spans;
+    }
+    spans.begin[spans.count] = begin;
+    spans.end[spans.count] = pos;
+    ++spans.count;
+  }
+  spans.stop = SkipCSpace(text, pos);
+  return spans;
+}
+
+}  // namespace
+
+ListReadSpans ColourListSpans(std::string_view text) noexcept {
+  return SpansOf<int32_t>(text, StreamReadInt);
+}
+
+ListReadSpans VectorListSpans(std::string_view text) noexcept {
+  return SpansOf<float>(text, StreamReadFloat);
 }
 
 void ConvertValue(const std::string& text, int32_t& out) { out = ParseInt(text); }

@@ -46,6 +46,24 @@ struct FloatList3 {
 IntList3 ParseColourList(const std::string& text) noexcept;
 FloatList3 ParseVectorList(const std::string& text) noexcept;
 
+// How much of `text` ParseInt and ParseFloat read: the white space and the number at its start,
+// also when the number is out of range; 0 when they find no number. For tools that tell what
+// part of a value the plugin reads.
+size_t IntPrefixLength(std::string_view text) noexcept;
+size_t FloatPrefixLength(std::string_view text) noexcept;
+
+// Where the numbers that ParseColourList and ParseVectorList read stand in `text`: number i from
+// begin[i] to end[i], for the `count` read; `stop` is where the read that ended the list began
+// (past white space), or after three numbers where the text after them begins. For tools.
+struct ListReadSpans {
+  int count = 0;
+  std::array<size_t, 3> begin{};
+  std::array<size_t, 3> end{};
+  size_t stop = 0;
+};
+ListReadSpans ColourListSpans(std::string_view text) noexcept;
+ListReadSpans VectorListSpans(std::string_view text) noexcept;
+
 // How a value text was converted.
 enum class SettingsValueKind : uint8_t { kInt, kFloat, kColourList, kVectorList };
 

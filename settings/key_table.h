@@ -28,6 +28,7 @@ enum class ValueRange : uint8_t {
   kChannel,       // a colour channel, 0 to 255
   kVehicleModel,  // a vehicle model number, -32768 to 32767
   kStarCount,     // a count of stars, 0 up to the star field's bound
+  kDiscarded,     // read as a whole number and thrown away: any whole number has no effect
 };
 
 // A key's name and its sensible values, for tools.

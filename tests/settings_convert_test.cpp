@@ -200,4 +200,32 @@ TEST(ParseNumbers, AgreeWithTheCLibrary) {
   }
 }
 
+// Where a value's number ends, as tools are told, is where the C library's strtol and strtof and a
+// classic-locale stream stop reading it.
+TEST(ReadLengths, AgreeWithTheCLibraryAndTheStream) {
+  const auto stream_ends = [](const std::string& text, auto value) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    std::vector<size_t> ends;
+    while (ends.size() < 3 && in >> value) ends.push_back(in.eof() ? text.size() : static_cast<size_t>(in.tellg()));
+    return ends;
+  };
+  for (const std::string& text : NumberLikeTexts()) {
+    char* end = nullptr;
+    std::strtol(text.c_str(), &end, 10);
+    ASSERT_EQ(IntPrefixLength(text), static_cast<size_t>(end - text.c_str())) << '"' << text << '"';
+    std::strtof(text.c_str(), &end);
+    ASSERT_EQ(FloatPrefixLength(text), static_cast<size_t>(end - text.c_str())) << '"' << text << '"';
+
+    const std::vector<size_t> int_ends = stream_ends(text, int32_t{});
+    const ListReadSpans ints = ColourListSpans(text);
+    ASSERT_EQ(ints.count, static_cast<int>(int_ends.size())) << '"' << text << '"';
+    for (int i = 0; i < ints.count; ++i) ASSERT_EQ(ints.end[i], int_ends[i]) << '"' << text << '"';
+    const std::vector<size_t> float_ends = stream_ends(text, 0.0f);
+    const ListReadSpans floats = VectorListSpans(text);
+    ASSERT_EQ(floats.count, static_cast<int>(float_ends.size())) << '"' << text << '"';
+    for (int i = 0; i < floats.count; ++i) ASSERT_EQ(floats.end[i], float_ends[i]) << '"' << text << '"';
+  }
+}
+
 }  // namespace

@@ -33,6 +33,12 @@ struct FileLines {
   // would be a section header.
   bool starts_with_bom = false;
   bool bom_hides_header = false;
+  // The line holding the file's first Ctrl-Z byte (0x1A), which ends the file for the readers as it
+  // does for text read by the C runtime, or 0 when there is none; and how many lines of the file
+  // follow that line, unread. The lines hold that line, also when the byte begins it.
+  int end_of_text_line = 0;
+  int lines_after_end = 0;
+  bool text_after_end = false;  // anything but white space follows the byte
 };
 
 // Reads the file at `path` the way the plugin's readers do (same line ends, same end of text).

@@ -24,11 +24,15 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: nightglass-check [--json] [PATH]\n"
-    "Explains what the settings file PATH does to the plugin: values that do not convert, keys that\n"
-    "nothing reads, keys shared between sections, lists and values out of their range.\n"
+    "Explains what the settings file PATH does to the plugin, one finding a line that says\n"
+    "what each part of the plugin reading it does with it: values that are not numbers or\n"
+    "that it reads only in part (a decimal comma, 1.5 or 0x40 where a whole number is\n"
+    "read), keys that nothing reads, keys read without effect or shared between sections,\n"
+    "lists and values out of their range.\n"
     "Without PATH, checks the file the plugin reads: Nightglass.ini, plugins/Nightglass.ini or\n"
     "scripts/Nightglass.ini below the current folder, the first that exists.\n"
-    "  --json  one JSON object per finding and line\n"
+    "  --json  one JSON object per finding and line, with the plugin's own text of a conversion\n"
+    "          error and whether the lines it is about have no effect\n"
     "Exit code: 0 when the file does what it says, 1 when it does not, 2 when there is no file.\n";
 
 int Check(const char* path, bool json) {

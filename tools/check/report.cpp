@@ -54,8 +54,12 @@ void WriteJsonLines(std::FILE* out, const std::string& file, const std::vector<F
   const std::string name = JsonString(Printable(file));
   for (const Finding& finding : findings) {
     std::string line = "{\"file\":" + name + ",\"line\":" + std::to_string(finding.line) +
-                       ",\"severity\":\"" + SeverityName(finding.severity) + "\",\"code\":\"" + finding.code + "\"";
+                       ",\"severity\":\"" + SeverityName(finding.severity) + "\",\"code\":\"" +
+                       finding.code + "\"";
     if (!finding.key.empty()) line += ",\"key\":" + JsonString(Printable(finding.key));
+    if (!finding.error.empty()) line += ",\"error\":" + JsonString(finding.error);
+    if (finding.no_effect) line += ",\"no_effect\":true";
+    if (finding.last_line != 0) line += ",\"last_line\":" + std::to_string(finding.last_line);
     line += ",\"message\":" + JsonString(finding.message) + "}\n";
     std::fputs(line.c_str(), out);
   }

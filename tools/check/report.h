@@ -12,7 +12,8 @@
 void WriteText(std::FILE* out, const std::string& file, const std::vector<Finding>& findings);
 
 // One JSON object per finding and line:
-// {"file":..,"line":..,"severity":..,"code":..,"key":..,"message":..} ("key" only when there is one).
+// {"file":..,"line":..,"severity":..,"code":..,"key":..,"error":..,"no_effect":true,"last_line":..,
+//  "message":..}, with "key", "error", "no_effect" and "last_line" only when the finding has them.
 void WriteJsonLines(std::FILE* out, const std::string& file, const std::vector<Finding>& findings);
 
 // 1 when a finding says that the file does not do what it says (an error or a warning), else 0.

@@ -109,3 +109,19 @@ std::string ClosestKey(const std::string& key, const std::vector<std::string>& c
   return best;
 }
 
+std::string ConversionProblem(const std::string& error, const std::string& value) {
+  if (error.find("out of range") != std::string::npos) {
+    if (error.find("stoi") != std::string::npos) {
+      return "is too large for a whole number, which the plugin reads from -2147483648 to "
+             "2147483647";
+    }
+    return "is too large or too close to 0 for the plugin's decimal numbers (from about 1e-38 to "
+           "3e38)";
+  }
+  return value.empty() ? "is empty, not a number" : "is not a number";
+}
+
+const char* Ordinal(int index) {
+  static const char* const kOrdinals[] = {"first", "second", "third"};
+  return index >= 0 && index < 3 ? kOrdinals[index] : "next";
+}

@@ -23,3 +23,10 @@ std::string Lower(std::string_view text);
 
 // Edit distance counting an exchange of two neighbouring characters as one edit.
 size_t EditDistance(std::string_view a, std::string_view b);
+
+// What the plugin's conversion error `error` ("invalid stoi argument" and the like) says of the
+// value `value`, for modders: "is not a number", "is too large for a whole number ...".
+std::string ConversionProblem(const std::string& error, const std::string& value);
+
+// "first", "second", "third" for 0, 1, 2.
+const char* Ordinal(int index);

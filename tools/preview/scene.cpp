@@ -4,8 +4,8 @@
 #include <charconv>
 #include <optional>
 
+#include "features/vehicle_lights/vehicle_light_settings.h"
 #include "settings/convert.h"
-#include "settings/line_splitter.h"
 #include "settings/reader.h"
 
 namespace preview {
@@ -265,31 +265,44 @@ std::string LightName(const Glow& glow, int vehicle) {
   return "custom light " + std::to_string(number - (kCustomLights - kFixedLights) + 1);
 }
 
-std::vector<int32_t> VehicleModels(const std::string& settings_file) {
-  std::vector<int32_t> models;
-  bool in_vehicle_section = false;
-  std::optional<int32_t> model;  // of the section being read: its last readable "Model"
-  const auto section_end = [&] {
-    if (model && std::find(models.begin(), models.end(), *model) == models.end())
-      models.push_back(*model);
-    model.reset();
-  };
-  // The lines as the plugin's settings reader hands them out (up to a Ctrl-Z, without line ends).
-  ForEachSettingsLineFrom(settings_file.c_str(), [&](std::string_view line) {
-    const SettingsLine parts = SplitSettingsLine(line);
-    if (parts.is_header) {
-      section_end();
-      in_vehicle_section = parts.section.find("Veh_") != std::string_view::npos;
-    } else if (in_vehicle_section && parts.is_entry && parts.key == "Model") {
-      try {
-        model = ParseInt(std::string(parts.value));
-      } catch (const SettingsConversionError&) {
-        model.reset();
-      }
+namespace {
+
+// Collects the models of the vehicle sections as the settings reader's one pass finds them.
+class ModelCollector {
+ public:
+  // A section whose name holds the vehicle lights' mark, also one switched off, gives a model.
+  bool Section(std::string_view name) {
+    End();
+    return name.find(kVehicleSectionMark) != std::string_view::npos;
+  }
+  void Entry(std::string_view key, std::string_view value) {
+    if (key != kVehicleModelKey.name) return;
+    try {
+      model_ = ParseInt(std::string(value));
+    } catch (const SettingsConversionError&) {
+      model_.reset();
     }
-  });
-  section_end();
-  return models;
+  }
+  // The section read last ends.
+  void End() {
+    if (model_ && std::find(models.begin(), models.end(), *model_) == models.end())
+      models.push_back(*model_);
+    model_.reset();
+  }
+
+  std::vector<int32_t> models;
+
+ private:
+  std::optional<int32_t> model_;  // of the section being read: its last readable model
+};
+
+}  // namespace
+
+std::vector<int32_t> VehicleModels(const std::string& settings_file) {
+  ModelCollector collector;
+  VisitSettingsFile(settings_file.c_str(), collector);
+  collector.End();
+  return collector.models;
 }
 
 std::string FloatText(float value) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "features/vehicle_lights/vehicle_light_settings.h"
 #include "settings/convert.h"
 #include "settings/reader.h"
 #include "tools/preview/preview.h"
@@ -76,10 +77,11 @@ class Settings {
     std::vector<std::string> found;
     const FileLines& lines = check_.lines;
     for (std::size_t s = 0; s < lines.sections.size(); ++s) {
-      if (lines.sections[s].name.find("Veh_") == std::string::npos) continue;
+      if (lines.sections[s].name.find(kVehicleSectionMark) == std::string::npos) continue;
       std::optional<int32_t> section_model;
       for (const FileLine& line : lines.lines) {
-        if (line.section_index != static_cast<int>(s) || !line.is_entry || line.key != "Model")
+        if (line.section_index != static_cast<int>(s) || !line.is_entry ||
+            line.key != kVehicleModelKey.name)
           continue;
         try {
           section_model = ParseInt(line.value);
@@ -201,8 +203,11 @@ SettingsCheck CheckSettings(const std::string& settings_file) {
     check.runs = RunLoaders(settings_file.c_str(), check.lines);
     check.findings = CheckSettingsFile(check.lines, check.runs);
   } catch (const std::exception& e) {
-    check.findings.push_back(
-        {0, Severity::kError, "unchecked", "", std::string("the file could not be checked: ") + e.what()});
+    Finding unchecked;
+    unchecked.severity = Severity::kError;
+    unchecked.code = "unchecked";
+    unchecked.message = std::string("the file could not be checked: ") + e.what();
+    check.findings.push_back(unchecked);
   }
   return check;
 }
@@ -365,9 +370,11 @@ std::vector<std::string> WhyNothingShows(const ItemGroup& group, const SceneSett
         for (const std::string& finding : settings.SectionFindings(std::nullopt))
           why.push_back("a section skipped, " + finding);
         if (why.empty()) {
-          why.push_back("the file has no vehicle section: a section whose name contains \"Veh_\" "
-                        "and that gives a \"Model\" lights up the vehicles of that model (see "
-                        "the example file's [Veh_off_Taxi])");
+          why.push_back("the file has no vehicle section: a section whose name contains \"" +
+                        std::string(kVehicleSectionMark) + "\" and that gives a \"" +
+                        std::string(kVehicleModelKey.name) +
+                        "\" lights up the vehicles of that model (see the example file's "
+                        "[Veh_off_Taxi])");
         }
         break;
       }

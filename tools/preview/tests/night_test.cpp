@@ -351,7 +351,7 @@ TEST_F(PreviewNight, WhatShowsNothingIsToldWhy) {
       {"", 12, "moon", "the game draws its moon only from 19:00 to 05:59"},
       {off_section.c_str(), 1, "vehicle-0", "section [Veh_off_Taxi] is skipped"},
       {"[Veh_Taxi]\nModel = taxi\nMiddleLight_Offset = 0 0 1\n", 1, "vehicle-lights",
-       "section [Veh_Taxi] is skipped: its \"Model\" = \"taxi\" at line 2 does not convert"},
+       "section [Veh_Taxi] is skipped: its \"Model\" = \"taxi\" at line 2 is not a number"},
       {"[Veh_Taxi]\nModel = 1201\nMiddleLight_Offset = 0 0 1\nMiddleLight_HourOn = 20\n"
        "MiddleLight_HourOff = 22\n",
        1, "vehicle-0", "outside its hours: its lights show 20:00-22:00"},

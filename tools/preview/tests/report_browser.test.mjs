@@ -114,7 +114,7 @@ test("a finding is shown beside its line, and under it on a phone", async () => 
   await line.scrollIntoViewIfNeeded();
   assert.match(await line.locator("code").textContent(), /Speed = fast/);
   const finding = line.locator(".finding.error");
-  assert.match(await finding.textContent(), /"Speed" = "fast" does not convert/);
+  assert.match(await finding.textContent(), /"Speed" = "fast" is not a number/);
   await line.screenshot({ path: path.join(shots, "finding.png") });
   const code = await line.locator("code").boundingBox();
   let box = await finding.boundingBox();
