@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+source scripts/windows_tree.sh
+configure_windows_tree
 ninja -C build/windows -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 (cd build/windows && cpack --config CPackConfig.cmake >/dev/null)
 archive=$(ls -t build/windows/release/Nightglass-*-win32.zip | head -n 1)

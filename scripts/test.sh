@@ -38,7 +38,8 @@ cmake -S . -B build/linux -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/i386-linux.cmake
 ninja -C build/linux -j "$jobs"
 
 # 32-bit Windows: the DLL the game loads (and the Windows-side checks), so a break there fails too.
-cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+source scripts/windows_tree.sh
+configure_windows_tree
 ninja -C build/windows -j "$jobs"
 
 # Which runner the i386 programs below use.
