@@ -105,7 +105,7 @@ test("a value that does not read shows its finding while the last good picture s
   await entry.locator(".finding.error").waitFor({ timeout: 10000 });
   await shows("older", 10000);
   assert.match(await entry.locator(".finding.error").textContent(),
-    /"Moon_Size" = "big" does not convert/);
+    /"Moon_Size" = "big" is not a number/);
   assert.match(await page.textContent("#live-status"), /Older picture.*1 value that does not read/);
   assert.equal(await stillSource(), good, "the picture of the file without the bad value went");
   if (shots) await page.screenshot({ path: path.join(shots, "workbench-finding.png") });
