@@ -156,7 +156,7 @@ test("the terminal closing (SIGHUP) and a request to end (SIGTERM) end it cleanl
       const ended = await Promise.race([other.ended,
         new Promise((resolve) => { timer = setTimeout(() => resolve(null), 20000); })]);
       clearTimeout(timer);
-      if (!ended) other.child.kill("SIGKILL");
+      await endWorkbench(other);
       assert.ok(ended, `${signal}: still running after 20 s`);
       assert.equal(ended.code, 0, `${signal}: ${other.output()}`);
       assert.match(other.output(), /the workbench has ended/);

@@ -57,10 +57,15 @@ export async function startWorkbench(extra = []) {
     output: () => out + err };
 }
 
-// Ends it as Ctrl-C does and waits at most `ms` for it to be gone. Its output pipes are let go:
-// a Wine server that the program's wine started keeps them open after the program has ended.
+// Ends it as Ctrl-C does and waits at most `ms` for it to be gone, then removes its scratch
+// folder. Its output pipes are let go: a Wine server that the program's wine started keeps them
+// open after the program has ended.
 export async function endWorkbench(server, ms = 20000) {
-  const release = () => { server.child.stdout.destroy(); server.child.stderr.destroy(); };
+  const release = () => {
+    server.child.stdout.destroy();
+    server.child.stderr.destroy();
+    fs.rmSync(server.scratch, { recursive: true, force: true });
+  };
   if (server.child.exitCode !== null || server.child.signalCode !== null) {
     release();
     return server.ended;
