@@ -3,10 +3,12 @@
 # win32-threads variant, before the workbench needed std::thread) is configured afresh: CMake keeps
 # the compiler it first found and would go on building with it.
 configure_windows_tree() {
-  local wanted found
+  local wanted found file
   wanted=$(sed -n 's/^set(CMAKE_CXX_COMPILER \(.*\))$/\1/p' cmake/mingw-i686.cmake)
-  found=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' \
-    build/windows/CMakeFiles/*/CMakeCXXCompiler.cmake 2>/dev/null | head -n 1)
+  found=
+  for file in build/windows/CMakeFiles/*/CMakeCXXCompiler.cmake; do
+    [ -f "$file" ] && found=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$file")
+  done
   if [ -n "$found" ] && [ "${found##*/}" != "$wanted" ]; then
     echo "build/windows was configured with $found: configuring it afresh for $wanted"
     rm -rf build/windows/CMakeCache.txt build/windows/CMakeFiles
