@@ -206,8 +206,9 @@ size_t HexFloatLength(std::string_view text) noexcept {
 // Reads a float by the strtof rules from `text`: white space, an optional sign, then a decimal
 // number, a hexadecimal one after "0x", or "inf", "infinity", "nan", "nan(...)". A result that
 // rounds to a subnormal is kept; only overflow to infinity and underflow to zero are out of range.
-// `end` is set past the number read, when there is one.
-Outcome ReadStrtofFloat(std::string_view text, float& out, size_t& end) noexcept {
+// `end` is set past the number read, when there is one. Inlined, like StreamReadFloat, into the
+// conversions that start-up runs for every value, although the tools' span readers call it too.
+[[gnu::always_inline]] inline Outcome ReadStrtofFloat(std::string_view text, float& out, size_t& end) noexcept {
   size_t pos = SkipCSpace(text, 0);
   bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
@@ -253,7 +254,7 @@ bool StreamReadInt(std::string_view text, size_t& pos, int32_t& out) noexcept {
 // optional sign and digits. The read fails unless that text is a whole number (an "e" without
 // digits fails it) or when the value overflows; a value too small for a float reads as zero.
 // There is no hexadecimal, "inf" or "nan" in this syntax.
-bool StreamReadFloat(std::string_view text, size_t& pos, float& out) noexcept {
+[[gnu::always_inline]] inline bool StreamReadFloat(std::string_view text, size_t& pos, float& out) noexcept {
   pos = SkipCSpace(text, pos);
   bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
