@@ -10,7 +10,8 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { chromium } from "playwright-core";
-import { startWorkbench, endWorkbench, example, platform } from "./workbench_server.mjs";
+import { startWorkbench, endWorkbench, removeScratch, example, platform }
+  from "./workbench_server.mjs";
 
 const shots = process.env.NIGHTGLASS_SCREENSHOTS;
 let server, context, page;
@@ -34,7 +35,10 @@ before(async () => {
 
 after(async () => {
   if (context) await context.close();
-  if (server) await endWorkbench(server);
+  if (server) {
+    await endWorkbench(server);
+    removeScratch(server);
+  }
   const shown = Object.entries(times).map(([how, ms]) => `${how} ${ms} ms`).join(", ");
   console.log(`workbench (${platform()}): from the write to the new picture on the page: ${shown}`);
 });

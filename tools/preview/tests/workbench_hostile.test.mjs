@@ -6,7 +6,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import net from "node:net";
 import { spawnSync } from "node:child_process";
-import { startWorkbench, endWorkbench, platform, residentKiB, command }
+import { startWorkbench, endWorkbench, removeScratch, platform, residentKiB, command }
   from "./workbench_server.mjs";
 
 let server, host;
@@ -15,7 +15,12 @@ before(async () => {
   server = await startWorkbench();
   host = `127.0.0.1:${server.port}`;
 });
-after(async () => { if (server) await endWorkbench(server); });
+after(async () => {
+  if (server) {
+    await endWorkbench(server);
+    removeScratch(server);
+  }
+});
 
 // Sends `request` (a string or a Buffer) and resolves to the status code of the answer, or 0 when
 // the server closed the connection without one; gives up after `ms`.
@@ -157,6 +162,7 @@ test("the terminal closing (SIGHUP) and a request to end (SIGTERM) end it cleanl
         new Promise((resolve) => { timer = setTimeout(() => resolve(null), 20000); })]);
       clearTimeout(timer);
       await endWorkbench(other);
+      removeScratch(other);
       assert.ok(ended, `${signal}: still running after 20 s`);
       assert.equal(ended.code, 0, `${signal}: ${other.output()}`);
       assert.match(other.output(), /the workbench has ended/);

@@ -57,15 +57,10 @@ export async function startWorkbench(extra = []) {
     output: () => out + err };
 }
 
-// Ends it as Ctrl-C does and waits at most `ms` for it to be gone, then removes its scratch
-// folder. Its output pipes are let go: a Wine server that the program's wine started keeps them
-// open after the program has ended.
+// Ends it as Ctrl-C does and waits at most `ms` for it to be gone. Its output pipes are let go:
+// a Wine server that the program's wine started keeps them open after the program has ended.
 export async function endWorkbench(server, ms = 20000) {
-  const release = () => {
-    server.child.stdout.destroy();
-    server.child.stderr.destroy();
-    fs.rmSync(server.scratch, { recursive: true, force: true });
-  };
+  const release = () => { server.child.stdout.destroy(); server.child.stderr.destroy(); };
   if (server.child.exitCode !== null || server.child.signalCode !== null) {
     release();
     return server.ended;
@@ -78,6 +73,11 @@ export async function endWorkbench(server, ms = 20000) {
   if (result === null) server.child.kill("SIGKILL");
   release();
   return result;
+}
+
+// Removes its scratch folder, once it has ended and no browser uses the folder any more.
+export function removeScratch(server) {
+  fs.rmSync(server.scratch, { recursive: true, force: true });
 }
 
 // The resident memory of a process in KiB, from /proc (null where there is none).
